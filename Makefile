@@ -1,0 +1,26 @@
+# Set-up, build and test of VYXBIDI.dll. `make test` works on a fresh Debian machine.
+BUILD ?= build
+JOBS ?= $(shell nproc)
+CMAKE_FLAGS ?=
+
+.PHONY: all setup configure build test install clean
+
+all: build
+
+setup:
+	./tools/setup/install-deps.sh
+
+configure: setup
+	cmake -S . -B $(BUILD) -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-i686.cmake $(CMAKE_FLAGS)
+
+build: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+install: build
+	cmake --install $(BUILD) --prefix $(or $(PREFIX),$(BUILD)/install)
+
+clean:
+	rm -rf $(BUILD)

@@ -1,0 +1,35 @@
+#!/bin/sh
+# Installs the cross toolchain, wine and the test libraries from Debian's packages.
+# Does nothing when everything is already present; uses sudo when not run as root.
+set -eu
+
+packages="g++-mingw-w64-i686-posix mingw-w64-tools cmake make googletest nlohmann-json3-dev wine wine32:i386 locales"
+
+missing=""
+for p in $packages; do
+    dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
+done
+if ! locale -a 2>/dev/null | grep -qi '^ja_JP.utf8$'; then
+    need_locale=1
+else
+    need_locale=0
+fi
+[ -z "$missing" ] && [ "$need_locale" = 0 ] && exit 0
+
+if [ "$(id -u)" = 0 ]; then sudo=""; else sudo="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+
+if [ -n "$missing" ]; then
+    echo "installing:$missing"
+    if ! dpkg --print-foreign-architectures | grep -qx i386; then
+        $sudo dpkg --add-architecture i386
+    fi
+    $sudo apt-get update -q
+    $sudo apt-get install -y -q --no-install-recommends $missing
+fi
+
+if [ "$need_locale" = 1 ]; then
+    # Wine takes the ANSI code page from the locale; ja_JP.UTF-8 gives code page 932.
+    $sudo sh -c 'grep -q "^ja_JP.UTF-8 UTF-8" /etc/locale.gen 2>/dev/null || echo "ja_JP.UTF-8 UTF-8" >> /etc/locale.gen'
+    $sudo locale-gen
+fi
