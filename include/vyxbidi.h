@@ -83,6 +83,15 @@ VYXBIDI_STATIC_ASSERT(offsetof(FeatureInfo, selectedOption.second) == 1538,
 VYXBIDI_STATIC_ASSERT(offsetof(FeatureInfo, reserved) == 2050, "FeatureInfo.reserved");
 VYXBIDI_STATIC_ASSERT(offsetof(FeatureInfo, options) == 2052, "FeatureInfo.options");
 
+LONG WINAPI ClrBiDi_OpenSession(BiDiHandle* handle, LPCWSTR text1, LPCWSTR text2, LPCWSTR text3,
+                                LPCWSTR text4, LPCWSTR text5, LPCWSTR text6);
+LONG WINAPI ClrBiDi_CloseSession(BiDiHandle* handle);
+LONG WINAPI ClrBiDi_GetFeatureList(BiDiHandle* handle, FeatureList** list);
+LONG WINAPI ClrBiDi_DeleteFeatureList(BiDiHandle* handle, FeatureList** list);
+LONG WINAPI ClrBiDi_GetFeatureInfo(BiDiHandle* handle, LPCWSTR featureName, FeatureInfo** info);
+LONG WINAPI ClrBiDi_DeleteFeatureInfo(BiDiHandle* handle, FeatureInfo** info);
+LONG WINAPI ClrBiDi_SelectOption(BiDiHandle* handle, LPCWSTR featureName, LPCWSTR optionValue);
+
 /* ---- Printer attributes ---------------------------------------------------------------------- */
 
 /* One paper tray. The field order is not the module's argument order: text4 comes first. */
@@ -162,6 +171,20 @@ VYXBIDI_STATIC_ASSERT(offsetof(InstallablesRecord, mfpOption) == 1664, "Installa
 #define BIDI_HAS_FINISHER_OPTION 0x080
 #define BIDI_HAS_MFP_OPTION 0x100
 
+LONG WINAPI Attrib_OpenSession(BiDiHandle* handle, LPCWSTR first, LPCWSTR second);
+LONG WINAPI Attrib_CloseSession(BiDiHandle* handle);
+LONG WINAPI Attrib_GetPaperConsumables(BiDiHandle* handle, TrayRecord** trays, LONG* count);
+LONG WINAPI Attrib_FreePaperConsBuffers(BiDiHandle* handle, TrayRecord** trays);
+LONG WINAPI Attrib_GetTonerConsumables(BiDiHandle* handle, TonerRecord** toners, LONG* count);
+LONG WINAPI Attrib_FreeTonerConsBuffers(BiDiHandle* handle, TonerRecord** toners);
+LONG WINAPI Attrib_GetInstallableOptions(BiDiHandle* handle, InstallablesRecord** record,
+                                         DWORD* presence);
+LONG WINAPI Attrib_FreeInstallablesBuffers(BiDiHandle* handle, InstallablesRecord** record);
+
+/* `value` travels to the query module untouched: a plain value or an address, as agreed
+ * between the caller and the module. */
+LONG WINAPI Misc_GetEMailNotification(BiDiHandle* handle, void* value);
+
 /* ---- Job templates --------------------------------------------------------------------------- */
 
 #define BIDI_MAX_TEMPLATES 64
@@ -200,6 +223,11 @@ typedef struct TemplateList {
 VYXBIDI_STATIC_ASSERT(sizeof(TemplateList) == 8, "TemplateList size");
 VYXBIDI_STATIC_ASSERT(offsetof(TemplateList, templates) == 0, "TemplateList.templates");
 VYXBIDI_STATIC_ASSERT(offsetof(TemplateList, count) == 4, "TemplateList.count");
+
+LONG WINAPI JobTplate_GetNames(BiDiHandle* handle, TemplateList* list);
+LONG WINAPI JobTplate_GetNames_Free(BiDiHandle* handle, TemplateList* list);
+LONG WINAPI JobTplate_GetAll(BiDiHandle* handle, TemplateList* list);
+LONG WINAPI JobTplate_GetAll_Free(BiDiHandle* handle, TemplateList* list);
 
 #ifdef __cplusplus
 }

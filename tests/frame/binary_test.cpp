@@ -12,10 +12,18 @@ namespace {
 
 // Every export the library offers, each under its plain name.
 const std::set<std::string> kExpectedExports = {
+    // connection
     "VyxBiDi_Initialize",
     "VyxBiDi_Terminate",
     "VyxBiDi_Connect",
     "VyxBiDi_Disconnect",
+
+    // colour features
+
+    // printer attributes
+
+    // job templates
+
 };
 
 std::wstring LibraryPath() { return vyxtest::ProgramDirectory() + L"VYXBIDI.dll"; }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "support/debug_trace.h"
+#include "support/global_memory_watch.h"
 #include "support/scratch.h"
 #include "support/scripted_module.h"
 
@@ -203,6 +204,36 @@ TEST(Initialize, ModuleRefusingToInitialiseGivesFailedWhateverItsCode) {
     }
 }
 
+TEST(Initialize, AllocationFailureGivesFailedWithEverythingReleased) {
+    const std::wstring path = VariantPath(L"full");
+    for (int failing = 1; failing <= 2; ++failing) {
+        SCOPED_TRACE(failing);
+        {
+            ScriptedModule module(path);
+            vyxtest::GlobalMemoryWatch memory;
+            memory.FailAllocation(failing);
+            BiDiHandle* handle = kUnwritten;
+            EXPECT_EQ(VyxBiDi_Initialize(&handle, CallerPathFor(L"full").c_str()), BIDI_ERR_FAILED);
+            EXPECT_EQ(handle, kUnwritten);
+            EXPECT_TRUE(module.Calls().empty());
+            EXPECT_TRUE(memory.LiveBlocks().empty());
+        }
+        EXPECT_FALSE(IsLoaded(path));
+    }
+}
+
+TEST(Initialize, SuccessKeepsOnlyTheHandle) {
+    ScriptedModule module(VariantPath(L"full"));
+    vyxtest::GlobalMemoryWatch memory;
+    BiDiHandle* handle = nullptr;
+    ASSERT_EQ(VyxBiDi_Initialize(&handle, CallerPathFor(L"full").c_str()), BIDI_OK);
+    ASSERT_EQ(memory.LiveBlocks().size(), 1u);
+    EXPECT_TRUE(memory.IsLive(handle));
+    EXPECT_EQ(memory.LiveBlocks().begin()->second, sizeof(BiDiHandle));
+    EXPECT_EQ(VyxBiDi_Terminate(handle), BIDI_OK);
+    EXPECT_TRUE(memory.LiveBlocks().empty());
+}
+
 // ---- Terminate -----------------------------------------------------------------------------
 
 class Connected : public ::testing::Test {
@@ -309,6 +340,19 @@ TEST_F(Connected, ConnectRefusesStringsThatDoNotFitTheirBlocks) {
         EXPECT_EQ(VyxBiDi_Connect(handle_, c.first.c_str(), c.second.c_str()), c.expected);
         EXPECT_EQ(module_.Calls().size(), c.expected == BIDI_OK ? 1u : 0u);
     }
+}
+
+TEST_F(Connected, ConnectWithoutMemoryFailsWithoutCallingAndLeaksNothing) {
+    vyxtest::GlobalMemoryWatch memory;
+    for (int failing = 1; failing <= 2; ++failing) {
+        memory.FailAllocation(failing);
+        EXPECT_EQ(VyxBiDi_Connect(handle_, L"a", L"b"), BIDI_ERR_FAILED);
+    }
+    EXPECT_TRUE(module_.Calls().empty());
+    EXPECT_TRUE(memory.LiveBlocks().empty());
+    memory.FailAllocation(0);
+    EXPECT_EQ(VyxBiDi_Connect(handle_, L"a", L"b"), BIDI_OK);
+    EXPECT_TRUE(memory.LiveBlocks().empty());
 }
 
 TEST_F(Connected, DisconnectTracesAndPassesTheResultThrough) {

@@ -101,6 +101,18 @@ ModuleCall& ScriptedModule::BeginCall(const char* name, VyxQueryContext* context
     return calls_.back();
 }
 
+ScriptedHandle::ScriptedHandle(std::wstring_view variant) : module_(VariantPath(variant)) {
+    if (VyxBiDi_Initialize(&handle_, CallerPathFor(variant).c_str()) != BIDI_OK || !handle_) {
+        throw std::runtime_error("VyxBiDi_Initialize failed on the test module");
+    }
+    module_.ClearCalls();
+}
+
+ScriptedHandle::~ScriptedHandle() {
+    module_.Returns(vyxquery::VyxQuery_Terminate, 0);
+    VyxBiDi_Terminate(handle_);
+}
+
 std::vector<std::string> ScriptedModule::CallNames() const {
     std::vector<std::string> names;
     for (const ModuleCall& call : calls_) {

@@ -84,6 +84,24 @@ private:
     friend struct Slot;
 };
 
+// A handle on a test-module variant, made with VyxBiDi_Initialize (whose call is then cleared
+// from the log) and terminated at the end. Hooks set on module() apply to every later call.
+class ScriptedHandle {
+public:
+    explicit ScriptedHandle(std::wstring_view variant = L"full");
+    ~ScriptedHandle();
+    ScriptedHandle(const ScriptedHandle&) = delete;
+    ScriptedHandle& operator=(const ScriptedHandle&) = delete;
+
+    BiDiHandle* get() const { return handle_; }
+    operator BiDiHandle*() const { return handle_; }
+    ScriptedModule& module() { return module_; }
+
+private:
+    ScriptedModule module_;
+    BiDiHandle* handle_ = nullptr;
+};
+
 // How each kind of argument is logged.
 CallArg LogArg(const char* text);
 CallArg LogArg(LONG* number);
