@@ -48,6 +48,12 @@ struct ImageView {
     }
 };
 
+extern "C" int vyxtest_c_header_sizes(void);
+
+TEST(Binary, HeadersGiveCTheSameLayout) {
+    EXPECT_EQ(vyxtest_c_header_sizes(), 12 + 2308 + 140);
+}
+
 TEST(Binary, IsA32BitDll) {
     const HMODULE module = LoadLibraryW(LibraryPath().c_str());
     ASSERT_NE(module, nullptr);
