@@ -6,7 +6,7 @@
 
 #include "frame/global_buffer.h"
 #include "frame/query_module.h"
-#include "module_text.h"
+#include "blocks.h"
 
 namespace vyx {
 namespace {

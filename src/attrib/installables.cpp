@@ -6,7 +6,7 @@
 
 #include "frame/global_buffer.h"
 #include "frame/query_module.h"
-#include "module_text.h"
+#include "blocks.h"
 
 namespace vyx {
 namespace {
@@ -71,8 +71,8 @@ bool ReadInstallable(BiDiHandle* handle, const InstallableAttribute& attribute,
     OptionTexts texts = {};
     const LONG result = FetchOptionTexts(handle, attribute.entry, texts);
     const bool answered = result == BIDI_OK;
-    // A lower tray that did not answer keeps no second text at all, not even bytes behind an
-    // early terminator; its first text stays.
+    // A lower tray that did not answer gets an empty second text, its whole field left zero;
+    // its first text is kept like every other attribute's.
     if (answered || !attribute.emptiesSecondTextOnFailure) {
         CopyCut(slot.text2, texts.second);
     }

@@ -1,4 +1,4 @@
-// Scratch ANSI blocks for the query module's answers, which may be missing when memory runs out.
+// The attribute family's global blocks: the module's answer buffers, and records given back.
 #pragma once
 
 #include <windows.h>
