@@ -21,6 +21,15 @@ const std::set<std::string> kExpectedExports = {
     // colour features
 
     // printer attributes
+    "Attrib_OpenSession",
+    "Attrib_CloseSession",
+    "Attrib_GetPaperConsumables",
+    "Attrib_FreePaperConsBuffers",
+    "Attrib_GetTonerConsumables",
+    "Attrib_FreeTonerConsBuffers",
+    "Attrib_GetInstallableOptions",
+    "Attrib_FreeInstallablesBuffers",
+    "Misc_GetEMailNotification",
 
     // job templates
 
