@@ -23,6 +23,10 @@ const std::set<std::string> kExpectedExports = {
     // printer attributes
 
     // job templates
+    "JobTplate_GetNames",
+    "JobTplate_GetNames_Free",
+    "JobTplate_GetAll",
+    "JobTplate_GetAll_Free",
 
 };
 
