@@ -206,6 +206,8 @@ TEST_F(Templates, MoreThan64TemplatesKeepTheFirst64) {
     EXPECT_EQ(module().Calls().back().args[0].raw,
               reinterpret_cast<std::uintptr_t>(&list_.templates[63]));
     EXPECT_EQ(memory.LiveBlocks().size(), 65u);
+    // A caller's count beyond the array does not make the release walk past it.
+    list_.count = 1000;
     JobTplate_GetAll_Free(handle_, &list_);
     EXPECT_TRUE(memory.LiveBlocks().empty());
 }
@@ -355,6 +357,7 @@ TEST_F(Templates, AModuleWritingThroughItsArgumentsCannotMisplaceBlocks) {
     ASSERT_EQ(JobTplate_GetNames(handle_, &list_), BIDI_OK);
     ASSERT_EQ(list_.count, 3);
     EXPECT_EQ(Field(list_.templates[2].name), L"C");
+    EXPECT_EQ(list_.templates[2].tag, 0) << "no tag written";
     JobTplate_GetNames_Free(handle_, &list_);
 
     // It writes a pointer of its own into the record it was shown, then fails.
