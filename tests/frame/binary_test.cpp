@@ -32,6 +32,10 @@ const std::set<std::string> kExpectedExports = {
     "Misc_GetEMailNotification",
 
     // job templates
+    "JobTplate_GetNames",
+    "JobTplate_GetNames_Free",
+    "JobTplate_GetAll",
+    "JobTplate_GetAll_Free",
 
 };
 
