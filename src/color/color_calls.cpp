@@ -2,7 +2,6 @@
 #include "color_calls.h"
 
 #include "frame/query_module.h"
-#include "frame/text.h"
 
 namespace vyx::color {
 namespace {
@@ -27,11 +26,6 @@ LONG ReadTwoStrings(BiDiHandle* handle, vyxquery::EntryPoint<Pfn> entry, WideStr
 }
 
 }  // namespace
-
-bool FitsAnsiBlock(const wchar_t* text, std::size_t capacity) noexcept {
-    char probe[kKeyTextBytes];
-    return capacity <= sizeof probe && NarrowText(probe, capacity, text);
-}
 
 LONG ReadCurrentKey(BiDiHandle* handle, WideString& first, WideString& second) noexcept {
     return ReadTwoStrings(handle, vyxquery::Color_GetCurrentKey, first, second);

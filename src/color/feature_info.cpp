@@ -66,7 +66,7 @@ using namespace vyx;
 extern "C" LONG WINAPI ClrBiDi_GetFeatureInfo(BiDiHandle* handle, LPCWSTR featureName,
                                               FeatureInfo** info) noexcept {
     if (!handle || !featureName || !info || featureName[0] == L'\0' ||
-        !color::FitsAnsiBlock(featureName, color::kKeyTextBytes)) {
+        !color::FitsAnsiBlock<color::kKeyTextBytes>(featureName)) {
         return BIDI_ERR_BAD_ARGUMENT;
     }
     GlobalBuffer<FeatureInfo> record;
