@@ -19,6 +19,13 @@ const std::set<std::string> kExpectedExports = {
     "VyxBiDi_Disconnect",
 
     // colour features
+    "ClrBiDi_OpenSession",
+    "ClrBiDi_CloseSession",
+    "ClrBiDi_GetFeatureList",
+    "ClrBiDi_DeleteFeatureList",
+    "ClrBiDi_GetFeatureInfo",
+    "ClrBiDi_DeleteFeatureInfo",
+    "ClrBiDi_SelectOption",
 
     // printer attributes
     "Attrib_OpenSession",
