@@ -19,10 +19,30 @@ const std::set<std::string> kExpectedExports = {
     "VyxBiDi_Disconnect",
 
     // colour features
+    "ClrBiDi_OpenSession",
+    "ClrBiDi_CloseSession",
+    "ClrBiDi_GetFeatureList",
+    "ClrBiDi_DeleteFeatureList",
+    "ClrBiDi_GetFeatureInfo",
+    "ClrBiDi_DeleteFeatureInfo",
+    "ClrBiDi_SelectOption",
 
     // printer attributes
+    "Attrib_OpenSession",
+    "Attrib_CloseSession",
+    "Attrib_GetPaperConsumables",
+    "Attrib_FreePaperConsBuffers",
+    "Attrib_GetTonerConsumables",
+    "Attrib_FreeTonerConsBuffers",
+    "Attrib_GetInstallableOptions",
+    "Attrib_FreeInstallablesBuffers",
+    "Misc_GetEMailNotification",
 
     // job templates
+    "JobTplate_GetNames",
+    "JobTplate_GetNames_Free",
+    "JobTplate_GetAll",
+    "JobTplate_GetAll_Free",
 
 };
 
@@ -47,6 +67,12 @@ struct ImageView {
         return nt->OptionalHeader.DataDirectory[index];
     }
 };
+
+extern "C" int vyxtest_c_header_sizes(void);
+
+TEST(Binary, HeadersGiveCTheSameLayout) {
+    EXPECT_EQ(vyxtest_c_header_sizes(), 12 + 2308 + 140);
+}
 
 TEST(Binary, IsA32BitDll) {
     const HMODULE module = LoadLibraryW(LibraryPath().c_str());

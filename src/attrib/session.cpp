@@ -1,0 +1,40 @@
+// The attribute session: opened and closed in the query module, never tracked by the library.
+#include <windows.h>
+#include <vyxbidi.h>
+
+#include <cstddef>
+
+#include "frame/query_module.h"
+#include "frame/text.h"
+
+namespace {
+
+// Each session text reaches the module in a 16-byte block, terminator included.
+constexpr std::size_t kSessionTextBytes = 16;
+
+}  // namespace
+
+using namespace vyx;
+
+extern "C" LONG WINAPI Attrib_OpenSession(BiDiHandle* handle, LPCWSTR first,
+                                          LPCWSTR second) noexcept {
+    if (!handle) {
+        return BIDI_ERR_BAD_ARGUMENT;
+    }
+    const AnsiArgument<kSessionTextBytes> ansiFirst(first);
+    const AnsiArgument<kSessionTextBytes> ansiSecond(second);
+    // A text that does not fit is refused rather than cut; a block that could not be had goes to
+    // the module as a null text.
+    if (ansiFirst.status() == BIDI_ERR_BAD_ARGUMENT ||
+        ansiSecond.status() == BIDI_ERR_BAD_ARGUMENT) {
+        return BIDI_ERR_BAD_ARGUMENT;
+    }
+    return CallModule(handle, vyxquery::Attribute_OpenSession, ansiFirst.get(), ansiSecond.get());
+}
+
+extern "C" LONG WINAPI Attrib_CloseSession(BiDiHandle* handle) noexcept {
+    if (!handle) {
+        return BIDI_ERR_BAD_ARGUMENT;
+    }
+    return CallModule(handle, vyxquery::Attribute_CloseSession);
+}

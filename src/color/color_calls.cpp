@@ -1,0 +1,70 @@
+// The colour entry points that carry strings: convert, call, widen, release.
+#include "color_calls.h"
+
+#include "frame/query_module.h"
+
+namespace vyx::color {
+namespace {
+
+using AnswerBlock = GlobalBuffer<AnsiBlock<kKeyTextBytes>>;
+
+// Calls `entry` with `inputs` followed by two fresh zero-filled answer blocks, then widens both
+// answers. An absent entry point leaves the blocks zero-filled, so the outputs read empty just as
+// the callers' own empty buffers would.
+template <typename Pfn, typename... Inputs>
+LONG ReadTwoStrings(BiDiHandle* handle, vyxquery::EntryPoint<Pfn> entry, WideString& first,
+                    WideString& second, Inputs... inputs) noexcept {
+    const AnswerBlock firstAnswer;
+    const AnswerBlock secondAnswer;
+    if (!firstAnswer || !secondAnswer) {
+        return BIDI_ERR_FAILED;
+    }
+    const LONG result = CallModule(handle, entry, inputs..., firstAnswer->text, secondAnswer->text);
+    WidenText(first.text, *firstAnswer);
+    WidenText(second.text, *secondAnswer);
+    return result;
+}
+
+}  // namespace
+
+LONG ReadCurrentKey(BiDiHandle* handle, WideString& first, WideString& second) noexcept {
+    return ReadTwoStrings(handle, vyxquery::Color_GetCurrentKey, first, second);
+}
+
+LONG ReadNextOption(BiDiHandle* handle, WideString& first, WideString& second) noexcept {
+    return ReadTwoStrings(handle, vyxquery::Color_GetNextOption, first, second);
+}
+
+LONG ReadSelectedOption(BiDiHandle* handle, const wchar_t* featureName, WideString& first,
+                        WideString& second) noexcept {
+    const AnsiArgument<kKeyTextBytes> key(featureName);
+    if (const LONG refused = key.status()) {
+        return refused;
+    }
+    return ReadTwoStrings(handle, vyxquery::Color_GetSelectedOption, first, second, key.get());
+}
+
+LONG SetCurrentKey(BiDiHandle* handle, const wchar_t* featureName) noexcept {
+    const AnsiArgument<kKeyTextBytes> key(featureName);
+    if (const LONG refused = key.status()) {
+        return refused;
+    }
+    return CallModule(handle, vyxquery::Color_SetCurrentKey, key.get());
+}
+
+LONG SetKeyValue(BiDiHandle* handle, const wchar_t* featureName,
+                 const wchar_t* optionValue) noexcept {
+    const AnsiArgument<kKeyTextBytes> key(featureName);
+    const AnsiArgument<kKeyTextBytes> value(optionValue);
+    if (const LONG refused = FirstFailure(key, value)) {
+        return refused;
+    }
+    return CallModule(handle, vyxquery::Color_SetKeyValue, key.get(), value.get());
+}
+
+void CopyPair(TextPair& pair, const WideString& first, const WideString& second) noexcept {
+    lstrcpynW(pair.first, first.text, kKeyTextBytes);
+    lstrcpynW(pair.second, second.text, kKeyTextBytes);
+}
+
+}  // namespace vyx::color

@@ -1,0 +1,123 @@
+// One pass over a template's item text: split at TAB and line feed, widen each key and value.
+#include "item_parser.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace vyx {
+namespace {
+
+// A field keeps 63 units, and no character takes more than four bytes in any ANSI code page, so
+// those units come from the first 252 bytes of a segment; converting only this prefix of a
+// longer one gives the same 63 units.
+constexpr std::size_t kConvertedBytes = 256;
+// The segment is converted as the zero-terminated string it would be on its own. Zeros follow it,
+// so a lead byte at its end meets a zero byte, never the TAB or line feed that follows it in the
+// text, whatever the code page makes of that pair.
+constexpr std::size_t kTerminatorBytes = 3;
+
+// The first `wanted` byte in [from, end), or null.
+const char* FindByte(const char* from, const char* end, char wanted) noexcept {
+    return static_cast<const char*>(std::memchr(from, wanted, end - from));
+}
+
+bool HasLeadBytesBelow(const CPINFO& info, BYTE limit) noexcept {
+    for (int i = 0; i + 1 < MAX_LEADBYTES && (info.LeadByte[i] || info.LeadByte[i + 1]); i += 2) {
+        if (info.LeadByte[i] < limit) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Widens segments one after the other, most of them without a call into the code page: a byte
+// that is a character of its own whatever follows it (every byte in a single-byte code page,
+// ASCII in one whose lead bytes all lie above it) widens through a table learnt from one
+// conversion when the text's first segment arrives. A segment whose first 63 bytes are all such
+// bytes gives the same units by table as through the code page; any other goes to WidenSegment.
+class SegmentWidener {
+  public:
+    void Widen(WCHAR (&dest)[kItemFieldUnits], const char* source, std::size_t length) noexcept {
+        if (!learnt_) {
+            Learn();
+        }
+        const auto* bytes = reinterpret_cast<const unsigned char*>(source);
+        const std::size_t kept = std::min(length, kItemFieldUnits - 1);
+        if (!std::all_of(bytes, bytes + kept, [this](unsigned char b) { return b < known_; })) {
+            WidenSegment(dest, source, length);
+            return;
+        }
+        std::transform(bytes, bytes + kept, dest, [this](unsigned char b) { return units_[b]; });
+        dest[kept] = L'\0';
+    }
+
+  private:
+    void Learn() noexcept {
+        learnt_ = true;
+        CPINFO info;
+        if (!GetCPInfo(CP_ACP, &info)) {
+            return;
+        }
+        const int last = info.MaxCharSize == 1 ? 0xFF : HasLeadBytesBelow(info, 0x80) ? 0 : 0x7F;
+        char bytes[0xFF];
+        for (int i = 0; i < last; ++i) {
+            bytes[i] = static_cast<char>(i + 1);
+        }
+        if (last > 0 && MultiByteToWideChar(CP_ACP, 0, bytes, last, units_ + 1, last) == last) {
+            known_ = last + 1;
+        }
+    }
+
+    bool learnt_ = false;
+    unsigned known_ = 0;  // bytes below this widen through units_
+    WCHAR units_[0x100];
+};
+
+}  // namespace
+
+void WidenSegment(WCHAR (&dest)[kItemFieldUnits], const char* source, std::size_t length) noexcept {
+    char segment[kConvertedBytes + kTerminatorBytes];
+    const std::size_t copied = std::min(length, kConvertedBytes);
+    std::memcpy(segment, source, copied);
+    std::memset(segment + copied, 0, kTerminatorBytes);
+
+    // A conversion never yields more units than it reads bytes, terminator included.
+    WCHAR wide[kConvertedBytes + 1];
+    const int units = MultiByteToWideChar(CP_ACP, 0, segment, -1, wide, kConvertedBytes + 1);
+    const std::size_t kept = std::min<std::size_t>(units > 0 ? units : 0, kItemFieldUnits - 1);
+    std::copy(wide, wide + kept, dest);
+    dest[kept] = L'\0';
+}
+
+LONG ParseTemplateItems(TemplateItem* items, const char* text, std::size_t textBytes,
+                        LONG* count) noexcept {
+    const char* end = text;
+    if (textBytes > 0) {
+        const char* zero = FindByte(text, text + textBytes - 1, '\0');
+        end = zero ? zero : text + textBytes - 1;
+    }
+    SegmentWidener widener;
+    const char* cursor = text;
+    LONG parsed = 0;
+    while (parsed < BIDI_MAX_TEMPLATE_ITEMS) {
+        // A key runs to the first TAB and may hold line feeds: a line without TAB becomes part of
+        // the next line's key.
+        const char* tab = FindByte(cursor, end, '\t');
+        if (!tab) {
+            break;
+        }
+        widener.Widen(items[parsed].key, cursor, tab - cursor);
+        cursor = tab + 1;
+        const char* lineFeed = FindByte(cursor, end, '\n');
+        if (!lineFeed) {
+            break;  // an unfinished line is not counted, though its key was stored
+        }
+        widener.Widen(items[parsed].value, cursor, lineFeed - cursor);
+        cursor = lineFeed + 1;
+        ++parsed;
+    }
+    *count = parsed;
+    return BIDI_OK;
+}
+
+}  // namespace vyx
