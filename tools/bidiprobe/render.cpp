@@ -8,7 +8,7 @@
 namespace bidiprobe {
 namespace {
 
-constexpr std::size_t kCallColumn = 34;
+constexpr std::size_t kCallColumn = 36;
 
 // Columns a text takes on a terminal: East Asian wide characters take two.
 std::size_t DisplayWidth(const std::string& utf8) {
