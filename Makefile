@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all setup configure build test install clean
+.PHONY: all setup configure build test run install clean
 
 all: build
 
@@ -18,6 +18,12 @@ build: configure
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# The main job: bidiprobe's report of the simulated printer, under wine.
+# `make run RUN_ARGS="select ColorMode Mono"` runs another command.
+RUN_ARGS ?= dump
+run: build
+	@WINEPREFIX=$(abspath $(BUILD))/wineprefix ./tools/wine/run.sh $(BUILD)/bin/bidiprobe.exe $(RUN_ARGS)
 
 install: build
 	cmake --install $(BUILD) --prefix $(or $(PREFIX),$(BUILD)/install)

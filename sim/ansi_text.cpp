@@ -1,0 +1,90 @@
+// Conversions through the current ANSI code page, and answers that never pass their buffer.
+#include "ansi_text.h"
+
+#include <cstring>
+
+namespace vyxsim {
+namespace {
+
+constexpr char kFillByte = '#';
+
+// The number of leading bytes of `ansi` that hold whole characters and number at most `limit`.
+std::size_t WholeCharactersWithin(const std::string& ansi, std::size_t limit) {
+    std::size_t at = 0;
+    while (at < ansi.size()) {
+        const std::size_t width =
+            IsDBCSLeadByte(static_cast<BYTE>(ansi[at])) && at + 1 < ansi.size() ? 2 : 1;
+        if (at + width > limit) {
+            break;
+        }
+        at += width;
+    }
+    return at;
+}
+
+}  // namespace
+
+std::wstring FromUtf8(const std::string& text) {
+    if (text.empty()) {
+        return {};
+    }
+    const int size = static_cast<int>(text.size());
+    const int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
+    std::wstring out(n > 0 ? n : 0, L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), size, out.data(), n);
+    return out;
+}
+
+std::string ToUtf8(const std::wstring& text) {
+    if (text.empty()) {
+        return {};
+    }
+    const int size = static_cast<int>(text.size());
+    const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
+    std::string out(n > 0 ? n : 0, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), size, out.data(), n, nullptr, nullptr);
+    return out;
+}
+
+std::string ToAnsi(const std::wstring& text) {
+    if (text.empty()) {
+        return {};
+    }
+    const int size = static_cast<int>(text.size());
+    const int n = WideCharToMultiByte(CP_ACP, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
+    std::string out(n > 0 ? n : 0, '\0');
+    WideCharToMultiByte(CP_ACP, 0, text.data(), size, out.data(), n, nullptr, nullptr);
+    return out;
+}
+
+std::wstring FromAnsi(const std::string& text) {
+    if (text.empty()) {
+        return {};
+    }
+    const int size = static_cast<int>(text.size());
+    const int n = MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
+    std::wstring out(n > 0 ? n : 0, L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.data(), size, out.data(), n);
+    return out;
+}
+
+std::string ReadInput(const char* text, std::size_t capacity) {
+    return text ? std::string(text, strnlen(text, capacity)) : std::string();
+}
+
+void WriteAnswer(char* dest, std::size_t capacity, const std::string& ansi, bool unterminated) {
+    if (!dest || capacity == 0) {
+        return;
+    }
+    if (unterminated) {
+        const std::size_t kept = WholeCharactersWithin(ansi, capacity);
+        std::memcpy(dest, ansi.data(), kept);
+        std::memset(dest + kept, kFillByte, capacity - kept);
+        return;
+    }
+    const std::size_t kept = WholeCharactersWithin(ansi, capacity - 1);
+    std::memcpy(dest, ansi.data(), kept);
+    dest[kept] = '\0';
+}
+
+}  // namespace vyxsim

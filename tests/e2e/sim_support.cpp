@@ -1,0 +1,162 @@
+// Folders, direct module calls and probe processes for the simulator's tests.
+#include "sim_support.h"
+
+#include <stdexcept>
+
+#include "support/scripted_module.h"
+#include "support/text_util.h"
+
+namespace simtest {
+namespace {
+
+std::wstring Widen(const std::string& utf8) {
+    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, nullptr, 0);
+    std::wstring out(n > 0 ? n : 1, L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, out.data(), n);
+    out.resize(n > 0 ? n - 1 : 0);
+    return out;
+}
+
+std::string Utf8(const std::wstring& wide) {
+    const int n = WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string out(n > 0 ? n : 1, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, out.data(), n, nullptr, nullptr);
+    out.resize(n > 0 ? n - 1 : 0);
+    return out;
+}
+
+// Reads a pipe to its end on a thread of its own, so that neither pipe can fill up and stall
+// the child while the other is being read.
+struct PipeReader {
+    HANDLE pipe;
+    std::string bytes;
+    static DWORD WINAPI Run(void* self) {
+        auto* reader = static_cast<PipeReader*>(self);
+        char buffer[4096];
+        DWORD read = 0;
+        while (ReadFile(reader->pipe, buffer, sizeof buffer, &read, nullptr) && read > 0) {
+            reader->bytes.append(buffer, read);
+        }
+        return 0;
+    }
+};
+
+}  // namespace
+
+TempFolder::TempFolder() {
+    static int serial = 0;
+    path_ = vyxtest::ProgramDirectory() + L"e2e-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+            std::to_wstring(++serial) + L"\\";
+    if (!CreateDirectoryW(path_.c_str(), nullptr)) {
+        throw std::runtime_error("cannot create a test folder");
+    }
+}
+
+TempFolder::~TempFolder() {
+    WIN32_FIND_DATAW found;
+    const HANDLE search = FindFirstFileW((path_ + L"*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            DeleteFileW((path_ + found.cFileName).c_str());
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryW(path_.c_str());
+}
+
+std::wstring TempFolder::Write(const std::wstring& name, const std::string& bytes) {
+    const std::wstring path = path_ + name;
+    const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        throw std::runtime_error("cannot write a test file");
+    }
+    DWORD written = 0;
+    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+    return path;
+}
+
+std::wstring TempFolder::Copy(const std::wstring& source, const std::wstring& name) {
+    const std::wstring path = path_ + name;
+    if (!CopyFileW(source.c_str(), path.c_str(), FALSE)) {
+        throw std::runtime_error("cannot copy a test file");
+    }
+    return path;
+}
+
+std::wstring BesideProgram(const std::wstring& name) {
+    return vyxtest::ProgramDirectory() + name;
+}
+
+SimContext::SimContext(const std::string& callerPath, const std::wstring& module)
+    : module_(LoadLibraryW(module.c_str())) {
+    if (!module_) {
+        throw std::runtime_error("cannot load the simulated printer");
+    }
+    initialized_ = Call(vyxquery::VyxQuery_Initialize, callerPath.c_str());
+}
+
+SimContext::~SimContext() {
+    if (context_) {
+        Call(vyxquery::VyxQuery_Terminate);
+    }
+    FreeLibrary(module_);
+}
+
+void SimContext::OpenEverything() {
+    Call(vyxquery::VyxQuery_Connect, "printer", "public");
+    Call(vyxquery::Color_OpenSession, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+    Call(vyxquery::Attribute_OpenSession, nullptr, nullptr);
+}
+
+ProbeRun RunProbe(const std::wstring& arguments) {
+    SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    HANDLE outRead, outWrite, errRead, errWrite;
+    if (!CreatePipe(&outRead, &outWrite, &inherit, 0) ||
+        !CreatePipe(&errRead, &errWrite, &inherit, 0)) {
+        throw std::runtime_error("cannot create pipes");
+    }
+    SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);
+    SetHandleInformation(errRead, HANDLE_FLAG_INHERIT, 0);
+
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = outWrite;
+    startup.hStdError = errWrite;
+    PROCESS_INFORMATION process{};
+    std::wstring commandLine = L"\"" + BesideProgram(L"bidiprobe.exe") + L"\" " + arguments;
+    const BOOL started =
+        CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                       vyxtest::ProgramDirectory().c_str(), &startup, &process);
+    CloseHandle(outWrite);
+    CloseHandle(errWrite);
+    if (!started) {
+        CloseHandle(outRead);
+        CloseHandle(errRead);
+        throw std::runtime_error("cannot start bidiprobe.exe");
+    }
+    PipeReader out{outRead, {}};
+    PipeReader err{errRead, {}};
+    const HANDLE readers[] = {CreateThread(nullptr, 0, &PipeReader::Run, &out, 0, nullptr),
+                              CreateThread(nullptr, 0, &PipeReader::Run, &err, 0, nullptr)};
+    WaitForMultipleObjects(2, readers, TRUE, INFINITE);
+    WaitForSingleObject(process.hProcess, INFINITE);
+    ProbeRun run;
+    GetExitCodeProcess(process.hProcess, &run.exitCode);
+    run.out = std::move(out.bytes);
+    run.err = std::move(err.bytes);
+    for (HANDLE handle :
+         {readers[0], readers[1], process.hProcess, process.hThread, outRead, errRead}) {
+        CloseHandle(handle);
+    }
+    return run;
+}
+
+std::string ThroughCodePage(const std::string& utf8) {
+    return Utf8(vyxtest::FromAnsi(vyxtest::ToAnsi(Widen(utf8))));
+}
+
+}  // namespace simtest

@@ -1,0 +1,77 @@
+// bidiprobe: loads VYXBIDI.dll as a driver does and reports what the printer answers through it.
+#include <windows.h>
+
+#include "exports.h"
+#include "options.h"
+#include "probe.h"
+#include "text.h"
+
+using namespace bidiprobe;
+
+namespace {
+
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+constexpr int kExitNoLibrary = 3;
+
+std::wstring FolderOf(const std::wstring& path) {
+    const std::size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
+}
+
+std::wstring ProgramFolder() {
+    wchar_t path[MAX_PATH];
+    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    return FolderOf(std::wstring(path, length < MAX_PATH ? length : 0));
+}
+
+std::optional<std::wstring> CallerPath(const Options& options, const Library& library) {
+    if (options.nullCaller) {
+        return std::nullopt;
+    }
+    if (options.reduced) {
+        return FolderOf(library.path()) + L"reduced\\VYXBIDI.dll";
+    }
+    return options.caller ? *options.caller : library.path();
+}
+
+int Probe(int argc, wchar_t** argv) {
+    const ParsedCommandLine parsed = ParseCommandLine(argc, argv);
+    if (parsed.outcome == ParsedCommandLine::Outcome::kHelp) {
+        WriteOut(parsed.text);
+        return 0;
+    }
+    if (parsed.outcome == ParsedCommandLine::Outcome::kUsageError) {
+        WriteError("bidiprobe: " + parsed.text + "\n");
+        return kExitUsage;
+    }
+    const Options& options = parsed.options;
+    const std::wstring dllPath = options.dll ? *options.dll : ProgramFolder() + L"VYXBIDI.dll";
+
+    Library library;
+    DWORD error = 0;
+    if (!library.Load(dllPath, &error)) {
+        WriteError("bidiprobe: cannot load " + Utf8(dllPath) + " (error " + std::to_string(error) +
+                   ")\n");
+        return kExitNoLibrary;
+    }
+    const ProbeRun run = RunProbe(library, options, CallerPath(options, library));
+    WriteOut(options.json ? run.report.dump(2, ' ', false, Json::error_handler_t::replace) + "\n"
+                          : RenderText(run.report));
+    if (run.failure) {
+        WriteError("bidiprobe: " + run.failure->Message() + "\n");
+        return kExitFailure;
+    }
+    return 0;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    try {
+        return Probe(argc, argv);
+    } catch (const std::exception& e) {
+        WriteError(std::string("bidiprobe: ") + e.what() + "\n");
+        return kExitFailure;
+    }
+}

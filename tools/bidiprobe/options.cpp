@@ -1,0 +1,205 @@
+// Parses the command line; every command and the program itself answer --help.
+#include "options.h"
+
+#include <cerrno>
+#include <cwchar>
+#include <vector>
+
+#include "text.h"
+
+namespace bidiprobe {
+namespace {
+
+const char kOptionsHelp[] =
+    "Options (before or after the command):\n"
+    "  --dll PATH      the VYXBIDI.dll to load (default: VYXBIDI.dll beside bidiprobe.exe)\n"
+    "  --caller PATH   the caller's path given to VyxBiDi_Initialize (default: the path of the\n"
+    "                  VYXBIDI.dll loaded); the query module and its printer description are\n"
+    "                  found from it\n"
+    "  --no-caller     give VyxBiDi_Initialize a null caller's path\n"
+    "  --reduced       caller's path <DLL folder>\\reduced\\VYXBIDI.dll: the reduced simulated\n"
+    "                  printer, which lacks five entry points\n"
+    "  --first TEXT    first connection string for VyxBiDi_Connect (default: a null pointer)\n"
+    "  --second TEXT   second connection string (default: a null pointer)\n"
+    "  --json          the report as JSON (UTF-8) instead of text\n"
+    "  --help          this help; after a command, that command's help\n";
+
+const char kProgramHelp[] =
+    "Usage: bidiprobe [OPTIONS] COMMAND [ARGUMENTS]\n"
+    "\n"
+    "Loads VYXBIDI.dll, initialises and connects it, runs the command between the sessions it\n"
+    "needs, disconnects and terminates, and reports every call with its result code.\n"
+    "\n"
+    "Commands:\n"
+    "  dump                    everything: colour features with details, trays, toners,\n"
+    "                          installable options, e-mail notification (value 0), templates\n"
+    "                          with items\n"
+    "  features                the colour feature keys\n"
+    "  feature NAME            one colour feature: its options and the selected one\n"
+    "  select FEATURE OPTION   select an option, reading the feature before and after\n"
+    "  trays                   the paper trays\n"
+    "  toners                  the toner colours\n"
+    "  installables            the nine installable options and the presence mask\n"
+    "  templates [--items]     the job templates, with --items their items as well\n"
+    "  email VALUE             the e-mail notification answer for VALUE (decimal or 0x hex)\n"
+    "\n"
+    "Exit status: 0 when every call answered BIDI_OK; 1 when a call failed, or an export the\n"
+    "command needs is missing (a message on standard error names the first one); 2 for a\n"
+    "usage error; 3 when VYXBIDI.dll cannot be loaded. In dump, an export missing from the DLL\n"
+    "only skips its section.\n";
+
+struct CommandInfo {
+    const wchar_t* name;
+    Command command;
+    int arguments;
+    const char* usage;
+    const char* help;
+};
+
+const CommandInfo kCommands[] = {
+    {L"dump", Command::kDump, 0, "dump",
+     "Runs every section in the caller's order: the colour session (feature list, then each\n"
+     "feature's details), the attribute session (trays, toners, installable options), the e-mail\n"
+     "notification query with value 0, and the job templates with their items.\n"},
+    {L"features", Command::kFeatures, 0, "features",
+     "Lists the colour feature keys (ClrBiDi_GetFeatureList) within a colour session.\n"},
+    {L"feature", Command::kFeature, 1, "feature NAME",
+     "Shows one colour feature (ClrBiDi_GetFeatureInfo): its key, options and the selected\n"
+     "option.\n"},
+    {L"select", Command::kSelect, 2, "select FEATURE OPTION",
+     "Within one colour session: reads FEATURE, selects OPTION (ClrBiDi_SelectOption) and reads\n"
+     "FEATURE again, so the report shows the selection before and after.\n"},
+    {L"trays", Command::kTrays, 0, "trays",
+     "Lists the paper trays (Attrib_GetPaperConsumables) within an attribute session.\n"},
+    {L"toners", Command::kToners, 0, "toners",
+     "Lists the toner colours (Attrib_GetTonerConsumables) within an attribute session.\n"},
+    {L"installables", Command::kInstallables, 0, "installables",
+     "Reads the nine installable options (Attrib_GetInstallableOptions) within an attribute\n"
+     "session, with the presence mask decoded.\n"},
+    {L"templates", Command::kTemplates, 0, "templates [--items]",
+     "Lists the job templates with their tags (JobTplate_GetNames); with --items, with each\n"
+     "template's items (JobTplate_GetAll).\n"},
+    {L"email", Command::kEMail, 1, "email VALUE",
+     "Asks Misc_GetEMailNotification with VALUE (decimal or 0x hex) and shows its answer.\n"},
+};
+
+std::string CommandHelp(const CommandInfo& info) {
+    std::string text = "Usage: bidiprobe [OPTIONS] " + std::string(info.usage) + "\n\n" +
+                       info.help + "\n" + kOptionsHelp;
+    return text;
+}
+
+bool ParseValue(const std::wstring& text, DWORD* value) {
+    if (text.empty()) {
+        return false;
+    }
+    const bool hex = text.size() > 2 && text[0] == L'0' && (text[1] == L'x' || text[1] == L'X');
+    const wchar_t* digits = text.c_str() + (hex ? 2 : 0);
+    wchar_t* end = nullptr;
+    errno = 0;
+    const unsigned long long number = std::wcstoull(digits, &end, hex ? 16 : 10);
+    if (*end != L'\0' || errno != 0 || number > 0xFFFFFFFFull || *digits == L'-' ||
+        *digits == L'+') {
+        return false;
+    }
+    *value = static_cast<DWORD>(number);
+    return true;
+}
+
+ParsedCommandLine UsageError(const std::string& message) {
+    ParsedCommandLine parsed;
+    parsed.outcome = ParsedCommandLine::Outcome::kUsageError;
+    parsed.text = message + " (see bidiprobe --help)";
+    return parsed;
+}
+
+}  // namespace
+
+ParsedCommandLine ParseCommandLine(int argc, wchar_t** argv) {
+    ParsedCommandLine parsed;
+    Options& options = parsed.options;
+    const CommandInfo* command = nullptr;
+    std::vector<std::wstring> arguments;
+    bool help = false;
+    bool positionalOnly = false;  // after "--", so that a name may begin with "-"
+
+    for (int i = 1; i < argc; ++i) {
+        const std::wstring arg = argv[i];
+        auto value = [&](std::optional<std::wstring>& into) {
+            if (i + 1 >= argc) {
+                return false;
+            }
+            into = argv[++i];
+            return true;
+        };
+        if (positionalOnly || arg.empty() || arg[0] != L'-') {
+            if (!command) {
+                for (const CommandInfo& info : kCommands) {
+                    if (arg == info.name) {
+                        command = &info;
+                    }
+                }
+                if (!command) {
+                    return UsageError("unknown command " + Utf8(arg));
+                }
+            } else {
+                arguments.push_back(arg);
+            }
+        } else if (arg == L"--") {
+            positionalOnly = true;
+        } else if (arg == L"--help" || arg == L"-h") {
+            help = true;
+        } else if (arg == L"--json") {
+            options.json = true;
+        } else if (arg == L"--items") {
+            options.items = true;
+        } else if (arg == L"--no-caller") {
+            options.nullCaller = true;
+        } else if (arg == L"--reduced") {
+            options.reduced = true;
+        } else if (arg == L"--dll" || arg == L"--caller" || arg == L"--first" ||
+                   arg == L"--second") {
+            std::optional<std::wstring>& into = arg == L"--dll"      ? options.dll
+                                                : arg == L"--caller" ? options.caller
+                                                : arg == L"--first"  ? options.first
+                                                                     : options.second;
+            if (!value(into)) {
+                return UsageError(Utf8(arg) + " needs a value");
+            }
+        } else {
+            return UsageError("unknown option " + Utf8(arg));
+        }
+    }
+
+    if (help) {
+        parsed.outcome = ParsedCommandLine::Outcome::kHelp;
+        parsed.text =
+            command ? CommandHelp(*command) : std::string(kProgramHelp) + "\n" + kOptionsHelp;
+        return parsed;
+    }
+    if (!command) {
+        return UsageError("no command given");
+    }
+    if (static_cast<int>(arguments.size()) != command->arguments) {
+        return UsageError("usage: bidiprobe [OPTIONS] " + std::string(command->usage));
+    }
+    if (options.items && command->command != Command::kTemplates) {
+        return UsageError("--items belongs to the templates command");
+    }
+    if ((options.caller ? 1 : 0) + options.nullCaller + options.reduced > 1) {
+        return UsageError("--caller, --no-caller and --reduced exclude one another");
+    }
+    options.command = command->command;
+    if (command->command == Command::kFeature || command->command == Command::kSelect) {
+        options.feature = arguments[0];
+    }
+    if (command->command == Command::kSelect) {
+        options.option = arguments[1];
+    }
+    if (command->command == Command::kEMail && !ParseValue(arguments[0], &options.emailValue)) {
+        return UsageError("VALUE must be a number from 0 to 0xFFFFFFFF");
+    }
+    return parsed;
+}
+
+}  // namespace bidiprobe
