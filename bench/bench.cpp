@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <vyxbidi.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -387,15 +388,20 @@ void Close(Bench& b) {
 int main(int argc, char** argv) {
     Settings settings;
     bool templatesOnly = false;
+    std::string only;  // rows whose name holds this text; all when empty
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--templates") == 0) {
             templatesOnly = true;
+        } else if (std::strcmp(argv[i], "--only") == 0 && i + 1 < argc) {
+            only = argv[++i];
         } else if (std::strcmp(argv[i], "--rounds") == 0 && i + 1 < argc) {
             settings.rounds = std::max(3, std::atoi(argv[++i]));
         } else if (std::strcmp(argv[i], "--batch-ms") == 0 && i + 1 < argc) {
             settings.batchSeconds = std::max(1, std::atoi(argv[++i])) / 1000.0;
         } else {
-            std::fprintf(stderr, "usage: vyxbench [--templates] [--rounds N] [--batch-ms N]\n");
+            std::fprintf(
+                stderr,
+                "usage: vyxbench [--templates] [--only TEXT] [--rounds N] [--batch-ms N]\n");
             return 2;
         }
     }
@@ -413,6 +419,10 @@ int main(int argc, char** argv) {
     for (Row& row : TemplateRows(b)) {
         rows.push_back(std::move(row));
     }
+    rows.erase(std::remove_if(
+                   rows.begin(), rows.end(),
+                   [&](const Row& row) { return row.operation.find(only) == std::string::npos; }),
+               rows.end());
     std::vector<Result> results(rows.size());
     for (std::size_t i = 0; i < rows.size(); ++i) {
         if (!Measure(rows[i], settings, results[i])) {

@@ -1,12 +1,25 @@
 // The colour entry points that carry strings: convert, call, widen, release.
 #include "color_calls.h"
 
+#include <cstring>
+
 #include "frame/query_module.h"
 
 namespace vyx::color {
 namespace {
 
 using AnswerBlock = GlobalBuffer<AnsiBlock<kKeyTextBytes>>;
+
+// Copies at most 255 characters and the terminator, as lstrcpynW with the field's size would,
+// in one block copy: the character-by-character copy costs more than the rest of a key's trip.
+void CopyString(WCHAR (&dest)[kKeyTextBytes], const WideString& source) noexcept {
+    std::size_t length = 0;
+    while (length + 1 < kKeyTextBytes && source.text[length] != L'\0') {
+        ++length;
+    }
+    std::memcpy(dest, source.text, length * sizeof(WCHAR));
+    dest[length] = L'\0';
+}
 
 // Calls `entry` with `inputs` followed by two fresh zero-filled answer blocks, then widens both
 // answers. An absent entry point leaves the blocks zero-filled, so the outputs read empty just as
@@ -63,8 +76,8 @@ LONG SetKeyValue(BiDiHandle* handle, const wchar_t* featureName,
 }
 
 void CopyPair(TextPair& pair, const WideString& first, const WideString& second) noexcept {
-    lstrcpynW(pair.first, first.text, kKeyTextBytes);
-    lstrcpynW(pair.second, second.text, kKeyTextBytes);
+    CopyString(pair.first, first);
+    CopyString(pair.second, second);
 }
 
 }  // namespace vyx::color
