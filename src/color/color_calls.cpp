@@ -25,36 +25,39 @@ void CopyString(WCHAR (&dest)[kKeyTextBytes], const WideString& source) noexcept
 // answers. An absent entry point leaves the blocks zero-filled, so the outputs read empty just as
 // the callers' own empty buffers would.
 template <typename Pfn, typename... Inputs>
-LONG ReadTwoStrings(BiDiHandle* handle, vyxquery::EntryPoint<Pfn> entry, WideString& first,
-                    WideString& second, Inputs... inputs) noexcept {
+LONG ReadTwoStrings(BiDiHandle* handle, vyxquery::EntryPoint<Pfn> entry, AnswerWidener& widener,
+                    WideString& first, WideString& second, Inputs... inputs) noexcept {
     const AnswerBlock firstAnswer;
     const AnswerBlock secondAnswer;
     if (!firstAnswer || !secondAnswer) {
         return BIDI_ERR_FAILED;
     }
     const LONG result = CallModule(handle, entry, inputs..., firstAnswer->text, secondAnswer->text);
-    WidenText(first.text, *firstAnswer);
-    WidenText(second.text, *secondAnswer);
+    widener.Widen(first.text, *firstAnswer);
+    widener.Widen(second.text, *secondAnswer);
     return result;
 }
 
 }  // namespace
 
-LONG ReadCurrentKey(BiDiHandle* handle, WideString& first, WideString& second) noexcept {
-    return ReadTwoStrings(handle, vyxquery::Color_GetCurrentKey, first, second);
+LONG ReadCurrentKey(BiDiHandle* handle, AnswerWidener& widener, WideString& first,
+                    WideString& second) noexcept {
+    return ReadTwoStrings(handle, vyxquery::Color_GetCurrentKey, widener, first, second);
 }
 
-LONG ReadNextOption(BiDiHandle* handle, WideString& first, WideString& second) noexcept {
-    return ReadTwoStrings(handle, vyxquery::Color_GetNextOption, first, second);
+LONG ReadNextOption(BiDiHandle* handle, AnswerWidener& widener, WideString& first,
+                    WideString& second) noexcept {
+    return ReadTwoStrings(handle, vyxquery::Color_GetNextOption, widener, first, second);
 }
 
-LONG ReadSelectedOption(BiDiHandle* handle, const wchar_t* featureName, WideString& first,
-                        WideString& second) noexcept {
+LONG ReadSelectedOption(BiDiHandle* handle, const wchar_t* featureName, AnswerWidener& widener,
+                        WideString& first, WideString& second) noexcept {
     const AnsiArgument<kKeyTextBytes> key(featureName);
     if (const LONG refused = key.status()) {
         return refused;
     }
-    return ReadTwoStrings(handle, vyxquery::Color_GetSelectedOption, first, second, key.get());
+    return ReadTwoStrings(handle, vyxquery::Color_GetSelectedOption, widener, first, second,
+                          key.get());
 }
 
 LONG SetCurrentKey(BiDiHandle* handle, const wchar_t* featureName) noexcept {
