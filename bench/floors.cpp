@@ -16,12 +16,27 @@ LONG Direct(FloorContext& f, vyxquery::EntryPoint<Pfn> entry, Arguments... argum
 }
 
 // A block as the library takes one: zero-filled, moveable, locked once.
-char* Take(std::size_t bytes) {
+struct Block {
+    explicit Block(std::size_t bytes)
+        : handle(GlobalAlloc(GHND, bytes)), bytes(static_cast<char*>(GlobalLock(handle))) {}
+    Block(const Block&) = delete;
+    Block& operator=(const Block&) = delete;
+    // A scratch block goes back by its handle.
+    ~Block() {
+        GlobalUnlock(handle);
+        GlobalFree(handle);
+    }
+    HGLOBAL handle;
+    char* bytes;
+};
+
+// A record block is taken the same way; it goes back from its locked pointer alone, as the
+// release exports get it.
+char* TakeRecord(std::size_t bytes) {
     return static_cast<char*>(GlobalLock(GlobalAlloc(GHND, bytes)));
 }
 
-// And gives it back, from its locked pointer.
-void Give(const void* locked) {
+void GiveRecord(const void* locked) {
     const HGLOBAL block = GlobalHandle(locked);
     GlobalUnlock(block);
     GlobalFree(block);
@@ -35,12 +50,8 @@ LONG DirectInstallable(FloorContext& f, vyxquery::EntryPoint<Pfn> entry, char* f
 
 template <typename Pfn>
 LONG BlocksInstallable(FloorContext& f, vyxquery::EntryPoint<Pfn> entry) {
-    char* first = Take(64);
-    char* second = Take(64);
-    const LONG answered = Direct(f, entry, first, second) == 0;
-    Give(first);
-    Give(second);
-    return answered;
+    const Block first(64), second(64);
+    return Direct(f, entry, first.bytes, second.bytes) == 0;
 }
 
 // The nine attributes in slot order, each through `fetch`.
@@ -71,31 +82,30 @@ void FloorFeatureList(FloorContext& f) {
 }
 
 void BlocksFloorFeatureList(FloorContext& f) {
-    char* list = Take(sizeof(FeatureList));
-    char* wideFirst = Take(512);
-    char* wideSecond = Take(512);
-    char* pairs[BIDI_MAX_FEATURES];
+    char* list = TakeRecord(sizeof(FeatureList));
     LONG stored = 0;
-    while (Direct(f, vyxquery::Color_SetNextKey) == 0) {
-        if (stored == BIDI_MAX_FEATURES) {
-            continue;
+    {
+        const Block wideFirst(512), wideSecond(512);
+        char* pairs[BIDI_MAX_FEATURES];
+        while (Direct(f, vyxquery::Color_SetNextKey) == 0) {
+            if (stored == BIDI_MAX_FEATURES) {
+                continue;
+            }
+            LONG result = 0;
+            {
+                const Block first(256), second(256);
+                result = Direct(f, vyxquery::Color_GetCurrentKey, first.bytes, second.bytes);
+            }
+            if (result != 0) {
+                break;
+            }
+            pairs[stored++] = TakeRecord(sizeof(TextPair));
         }
-        char* first = Take(256);
-        char* second = Take(256);
-        const LONG result = Direct(f, vyxquery::Color_GetCurrentKey, first, second);
-        Give(first);
-        Give(second);
-        if (result != 0) {
-            break;
+        for (LONG i = 0; i < stored; ++i) {
+            GiveRecord(pairs[i]);
         }
-        pairs[stored++] = Take(sizeof(TextPair));
     }
-    Give(wideFirst);
-    Give(wideSecond);
-    for (LONG i = 0; i < stored; ++i) {
-        Give(pairs[i]);
-    }
-    Give(list);
+    GiveRecord(list);
     f.sink = stored;
 }
 
@@ -112,48 +122,43 @@ void FloorFeatureInfo(FloorContext& f) {
 }
 
 void BlocksFloorFeatureInfo(FloorContext& f) {
-    char* record = Take(sizeof(FeatureInfo));
-    char* wide[4] = {Take(512), Take(512), Take(512), Take(512)};
-    char* name = Take(256);
-    std::memcpy(name, f.featureName.c_str(), f.featureName.size());
-    Direct(f, vyxquery::Color_SetCurrentKey, name);
-    Give(name);
-    char* first = Take(256);
-    char* second = Take(256);
-    Direct(f, vyxquery::Color_GetCurrentKey, first, second);
-    Give(first);
-    Give(second);
-    Give(wide[0]);
-    Give(wide[1]);
+    char* record = TakeRecord(sizeof(FeatureInfo));
     char* pairs[BIDI_MAX_OPTIONS];
     LONG options = 0;
-    for (;;) {
-        first = Take(256);
-        second = Take(256);
-        const LONG result = Direct(f, vyxquery::Color_GetNextOption, first, second);
-        Give(first);
-        Give(second);
-        if (result != 0) {
-            break;
+    {
+        const Block optionFirst(512), optionSecond(512);
+        {
+            const Block keyFirst(512), keySecond(512);
+            {
+                const Block name(256);
+                std::memcpy(name.bytes, f.featureName.c_str(), f.featureName.size());
+                Direct(f, vyxquery::Color_SetCurrentKey, name.bytes);
+            }
+            const Block first(256), second(256);
+            Direct(f, vyxquery::Color_GetCurrentKey, first.bytes, second.bytes);
         }
-        if (options < BIDI_MAX_OPTIONS) {
-            pairs[options++] = Take(sizeof(TextPair));
+        for (;;) {
+            LONG result = 0;
+            {
+                const Block first(256), second(256);
+                result = Direct(f, vyxquery::Color_GetNextOption, first.bytes, second.bytes);
+            }
+            if (result != 0) {
+                break;
+            }
+            if (options < BIDI_MAX_OPTIONS) {
+                pairs[options++] = TakeRecord(sizeof(TextPair));
+            }
         }
+        const Block name(256), first(256), second(256);
+        std::memcpy(name.bytes, f.featureName.c_str(), f.featureName.size());
+        f.sink =
+            Direct(f, vyxquery::Color_GetSelectedOption, name.bytes, first.bytes, second.bytes);
     }
-    name = Take(256);
-    std::memcpy(name, f.featureName.c_str(), f.featureName.size());
-    first = Take(256);
-    second = Take(256);
-    f.sink = Direct(f, vyxquery::Color_GetSelectedOption, name, first, second);
-    Give(first);
-    Give(second);
-    Give(name);
-    Give(wide[2]);
-    Give(wide[3]);
     for (LONG i = 0; i < options; ++i) {
-        Give(pairs[i]);
+        GiveRecord(pairs[i]);
     }
-    Give(record);
+    GiveRecord(record);
 }
 
 void FloorTrays(FloorContext& f) {
@@ -171,18 +176,15 @@ void FloorTrays(FloorContext& f) {
 void BlocksFloorTrays(FloorContext& f) {
     LONG count = 0;
     Direct(f, vyxquery::Attribute_GetNumTrays, &count);
-    auto* trays = reinterpret_cast<TrayRecord*>(Take(count * sizeof(TrayRecord)));
+    auto* trays = reinterpret_cast<TrayRecord*>(TakeRecord(count * sizeof(TrayRecord)));
     for (LONG index = 1; index <= count; ++index) {
         TrayRecord& tray = trays[index - 1];
-        char* texts[4] = {Take(32), Take(32), Take(32), Take(32)};
-        Direct(f, vyxquery::Attribute_GetIndexedTrays, &index, texts[0], &tray.value1, &tray.value2,
-               texts[1], texts[2], texts[3]);
-        for (char* text : texts) {
-            Give(text);
-        }
+        const Block text1(32), text2(32), text3(32), text4(32);
+        Direct(f, vyxquery::Attribute_GetIndexedTrays, &index, text1.bytes, &tray.value1,
+               &tray.value2, text2.bytes, text3.bytes, text4.bytes);
     }
     f.sink = trays[count - 1].value1;
-    Give(trays);
+    GiveRecord(trays);
 }
 
 void FloorInstallables(FloorContext& f) {
@@ -193,9 +195,9 @@ void FloorInstallables(FloorContext& f) {
 }
 
 void BlocksFloorInstallables(FloorContext& f) {
-    char* record = Take(sizeof(InstallablesRecord));
+    char* record = TakeRecord(sizeof(InstallablesRecord));
     f.sink = EveryInstallable([&](auto entry) { return BlocksInstallable(f, entry); });
-    Give(record);
+    GiveRecord(record);
 }
 
 LONG FloorParse(FloorContext& f, const char* text) {
@@ -223,25 +225,26 @@ void FloorAllTemplates(FloorContext& f) {
 }
 
 void BlocksFloorAllTemplates(FloorContext& f) {
-    auto* records = reinterpret_cast<TemplateRecord*>(Take(sizeof(TemplateRecord) * 64));
+    auto* records =
+        reinterpret_cast<TemplateRecord*>(TakeRecord(sizeof(TemplateRecord) * BIDI_MAX_TEMPLATES));
     LONG count = 0;
     Direct(f, vyxquery::JobTPlate_QueryTemplateNames, &count);
     LONG parsed = 0;
     for (LONG index = 0; index < count && index < BIDI_MAX_TEMPLATES; ++index) {
         LONG tag = 0, reserved = 0;
-        char* name = Take(64);
-        Direct(f, vyxquery::JobTPlate_GetTemplateNames, &index, name, &tag);
-        Give(name);
-        records[index].items = reinterpret_cast<TemplateItem*>(Take(32768));
-        char* text = Take(BENCH_ITEM_TEXT_BYTES);
-        Direct(f, vyxquery::JobTPlate_GetTemplateItems, &records[index], text, &reserved);
-        parsed += FloorParse(f, text);
-        Give(text);
+        {
+            const Block name(64);
+            Direct(f, vyxquery::JobTPlate_GetTemplateNames, &index, name.bytes, &tag);
+        }
+        records[index].items = reinterpret_cast<TemplateItem*>(TakeRecord(32768));
+        const Block text(BENCH_ITEM_TEXT_BYTES);
+        Direct(f, vyxquery::JobTPlate_GetTemplateItems, &records[index], text.bytes, &reserved);
+        parsed += FloorParse(f, text.bytes);
     }
     for (LONG index = 0; index < count && index < BIDI_MAX_TEMPLATES; ++index) {
-        Give(records[index].items);
+        GiveRecord(records[index].items);
     }
-    Give(records);
+    GiveRecord(records);
     f.sink = parsed;
 }
 

@@ -43,7 +43,8 @@ void FloorAllTemplates(FloorContext& f);
 LONG FloorParse(FloorContext& f, const char* text);
 
 // Block floors: the plain floor's calls, but every buffer and record the Parts name is a fresh
-// zero-filled global block, taken, locked and released as the library must; still no
+// zero-filled global block, taken, locked and released as the library must (scratch blocks by
+// their handle, records from their pointer as the release exports get them); still no
 // conversions and no copying. What the library adds beyond this is its own work.
 void BlocksFloorFeatureList(FloorContext& f);
 void BlocksFloorFeatureInfo(FloorContext& f);
