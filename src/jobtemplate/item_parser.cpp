@@ -81,9 +81,12 @@ void WidenSegment(WCHAR (&dest)[kItemFieldUnits], const char* source, std::size_
     std::memcpy(segment, source, copied);
     std::memset(segment + copied, 0, kTerminatorBytes);
 
+    // The length given counts the terminator, as the string's own length would: the segment
+    // holds no zero byte, so nothing changes but that it is not measured again.
     // A conversion never yields more units than it reads bytes, terminator included.
     WCHAR wide[kConvertedBytes + 1];
-    const int units = MultiByteToWideChar(CP_ACP, 0, segment, -1, wide, kConvertedBytes + 1);
+    const int units = MultiByteToWideChar(CP_ACP, 0, segment, static_cast<int>(copied + 1), wide,
+                                          kConvertedBytes + 1);
     const std::size_t kept = std::min<std::size_t>(units > 0 ? units : 0, kItemFieldUnits - 1);
     std::copy(wide, wide + kept, dest);
     dest[kept] = L'\0';
