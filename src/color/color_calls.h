@@ -35,9 +35,8 @@ bool FitsAnsiBlock(const wchar_t* text) noexcept {
 // Each of the calls below gives the module's result, BIDI_ERR_NO_ENTRY_POINT, BIDI_ERR_FAILED
 // when one of its own blocks cannot be had, or BIDI_ERR_BAD_ARGUMENT when an input does not fit
 // its block; in the last two cases nothing is called. The readers widen both answers whatever
-// the module's result, so an answer the module left unwritten reads as an empty string.
-
-// The readers widen through `widener`, one for all the reads of an export call.
+// the module's result, so an answer the module left unwritten reads as an empty string; they
+// widen through `widener`, one for all the reads of an export call.
 
 // Color_GetCurrentKey: the two strings of the module's current key.
 LONG ReadCurrentKey(BiDiHandle* handle, AnswerWidener& widener, WideString& first,
