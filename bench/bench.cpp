@@ -35,9 +35,10 @@ struct Bench {
     FloorContext floor;
 };
 
-// Global memory that the Parts allow one call: blocks taken, bytes handed to the caller, and a
-// bound on the bytes held at once (handed out plus the largest scratch held at one time).
-struct PartMemory {
+// Global memory that the library's contract allows one call: blocks taken, bytes handed to the
+// caller, and a bound on the bytes held at once (handed out plus the largest scratch held at one
+// time).
+struct AllowedMemory {
     int blocks;
     std::size_t handedOut;
     std::size_t peakBound;
@@ -51,7 +52,7 @@ struct Row {
     std::function<void()> blocksFloor;  // empty where the operation takes no global memory
     double goal;                        // the ratio to the floor to stay within
     LONG trays;                         // trays per call, for the per-tray figures; 0 otherwise
-    PartMemory part;
+    AllowedMemory allowed;
     std::function<void()> prepare = [] {};  // sets the module's scenario for the row
 };
 
@@ -256,18 +257,18 @@ const char* Verdict(bool met) {
 }
 
 void PrintTimes(const std::vector<Result>& results) {
-    std::printf("| %-43s | %-15s | %-15s | %-5s | %-8s | %-15s | %-6s |\n",
+    std::printf("| %-43s | %-15s | %-15s | %-5s | %-11s | %-15s | %-11s |\n",
                 "Operation (with its release)", "Per call", "Floor", "Ratio", "Goal",
-                "Floor + blocks", "Ratio");
+                "Floor + blocks", "Ratio to it");
     std::printf("|%s|%s|%s|%s|%s|%s|%s|\n", std::string(45, '-').c_str(),
                 std::string(17, '-').c_str(), std::string(17, '-').c_str(),
-                std::string(7, '-').c_str(), std::string(10, '-').c_str(),
-                std::string(17, '-').c_str(), std::string(8, '-').c_str());
+                std::string(7, '-').c_str(), std::string(13, '-').c_str(),
+                std::string(17, '-').c_str(), std::string(13, '-').c_str());
     for (const Result& r : results) {
         const bool met = r.library.median <= r.row->goal * r.floor.median;
         char goal[24];
-        std::snprintf(goal, sizeof goal, "%.1f %s", r.row->goal, met ? "met" : "NOT");
-        std::printf("| %-43s | %-15s | %-15s | %5s | %-8s | %-15s | %6s |\n",
+        std::snprintf(goal, sizeof goal, "%.1f %s", r.row->goal, met ? "met" : "not met");
+        std::printf("| %-43s | %-15s | %-15s | %5s | %-11s | %-15s | %11s |\n",
                     r.row->operation.c_str(), Figure(r.library).c_str(), Figure(r.floor).c_str(),
                     Ratio(r.library, r.floor).c_str(), goal, Figure(r.blocksFloor).c_str(),
                     Ratio(r.library, r.blocksFloor).c_str());
@@ -300,7 +301,7 @@ void PrintPerTray(const std::vector<Result>& results) {
 
 void PrintMemory(const std::vector<Result>& results) {
     std::printf("\n| %-43s | %-17s | %-21s | %-21s | %-7s |\n", "Global memory per call",
-                "Blocks (Parts)", "Handed out (Parts)", "Peak held (bound)", "Goal");
+                "Blocks (allowed)", "Handed out (allowed)", "Peak held (bound)", "Goal");
     std::printf("|%s|%s|%s|%s|%s|\n", std::string(45, '-').c_str(), std::string(19, '-').c_str(),
                 std::string(23, '-').c_str(), std::string(23, '-').c_str(),
                 std::string(9, '-').c_str());
@@ -308,7 +309,7 @@ void PrintMemory(const std::vector<Result>& results) {
         if (!r.row->blocksFloor) {
             continue;
         }
-        const PartMemory& p = r.row->part;
+        const AllowedMemory& p = r.row->allowed;
         const bool met =
             r.blocks <= p.blocks && r.handedOut == p.handedOut && r.peak <= p.peakBound;
         char blocks[32], handed[32], peak[32];
@@ -434,7 +435,7 @@ int main(int argc, char** argv) {
         "Per call: median (half the interquartile range).\n"
         "Floor: the same query-module calls, each looked up by name, into reused "
         "buffers (for items: one whole-text conversion and a line-feed scan).\n"
-        "Floor + blocks: the floor with every buffer and record the Parts name taken "
+        "Floor + blocks: the floor with every buffer and record the contract names taken "
         "and released as global memory.\n\n",
         GetACP(), b.scenario.doubleByteItems ? "mostly double-byte" : "single-byte",
         settings.rounds, settings.batchSeconds * 1000);

@@ -1,4 +1,4 @@
-// The floors: each listing's query-module calls made directly, with or without the Parts' blocks.
+// The floors: each listing's query-module calls made directly, with or without its global blocks.
 #pragma once
 
 #include <windows.h>
@@ -42,7 +42,7 @@ void FloorAllTemplates(FloorContext& f);
 // The least any item parser must do: widen the whole text in one call, find its line feeds.
 LONG FloorParse(FloorContext& f, const char* text);
 
-// Block floors: the plain floor's calls, but every buffer and record the Parts name is a fresh
+// Block floors: the plain floor's calls, but every buffer and record the contract names is a fresh
 // zero-filled global block, taken, locked and released as the library must (scratch blocks by
 // their handle, records from their pointer as the release exports get them); still no
 // conversions and no copying. What the library adds beyond this is its own work.
