@@ -6,6 +6,7 @@
 
 #include <cstddef>
 
+#include "frame/answer_widener.h"
 #include "frame/global_buffer.h"
 #include "frame/text.h"
 
@@ -26,6 +27,15 @@ template <std::size_t D, std::size_t N>
 void WidenAnswer(wchar_t (&dest)[D], const AnswerBlock<N>& answer) noexcept {
     if (answer) {
         WidenText(dest, *answer);
+    }
+}
+
+// The same through the widener of a whole enumeration.
+template <std::size_t D, std::size_t N>
+void WidenAnswer(AnswerWidener& widener, wchar_t (&dest)[D],
+                 const AnswerBlock<N>& answer) noexcept {
+    if (answer) {
+        widener.Widen(dest, *answer);
     }
 }
 

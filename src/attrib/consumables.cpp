@@ -17,26 +17,27 @@ using ConsumableText = AnswerBlock<kConsumableTextBytes>;
 
 // The module writes value1 and value2 straight into the caller's record; texts are taken over
 // only when it reports success.
-LONG FetchTray(BiDiHandle* handle, LONG* index, TrayRecord& tray) noexcept {
+LONG FetchTray(BiDiHandle* handle, AnswerWidener& widener, LONG* index, TrayRecord& tray) noexcept {
     const ConsumableText text1, text2, text3, text4;
     const LONG result = CallModule(handle, vyxquery::Attribute_GetIndexedTrays, index,
                                    AnswerText(text1), &tray.value1, &tray.value2, AnswerText(text2),
                                    AnswerText(text3), AnswerText(text4));
     if (result == BIDI_OK) {
-        WidenAnswer(tray.text1, text1);
-        WidenAnswer(tray.text2, text2);
-        WidenAnswer(tray.text3, text3);
-        WidenAnswer(tray.text4, text4);
+        WidenAnswer(widener, tray.text1, text1);
+        WidenAnswer(widener, tray.text2, text2);
+        WidenAnswer(widener, tray.text3, text3);
+        WidenAnswer(widener, tray.text4, text4);
     }
     return result;
 }
 
-LONG FetchToner(BiDiHandle* handle, LONG* index, TonerRecord& toner) noexcept {
+LONG FetchToner(BiDiHandle* handle, AnswerWidener& widener, LONG* index,
+                TonerRecord& toner) noexcept {
     const ConsumableText text1;
     const LONG result = CallModule(handle, vyxquery::Attribute_GetIndexedColors, index,
                                    AnswerText(text1), &toner.value1, &toner.value2);
     if (result == BIDI_OK) {
-        WidenAnswer(toner.text1, text1);
+        WidenAnswer(widener, toner.text1, text1);
     }
     return result;
 }
@@ -63,11 +64,12 @@ LONG EnumerateConsumables(BiDiHandle* handle, vyxquery::EntryPoint<CountPfn> cou
             return BIDI_ERR_FAILED;
         }
     }
+    AnswerWidener widener;
     for (LONG index = 1; index <= count; ++index) {
         // The module gets a copy: whatever it writes there, the walk neither skips nor repeats
         // an entry and never leaves the block.
         LONG askedIndex = index;
-        if (const LONG result = fetch(handle, &askedIndex, records[index - 1])) {
+        if (const LONG result = fetch(handle, widener, &askedIndex, records[index - 1])) {
             return result;
         }
     }

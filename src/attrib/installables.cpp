@@ -47,11 +47,12 @@ struct OptionTexts {
 
 // Unlike the consumables, whatever the module left in its blocks is kept even when it reports a
 // failure; blocks of a missing entry point stay zero-filled and so give empty texts.
-LONG FetchOptionTexts(BiDiHandle* handle, OptionEntry entry, OptionTexts& texts) noexcept {
+LONG FetchOptionTexts(BiDiHandle* handle, OptionEntry entry, AnswerWidener& widener,
+                      OptionTexts& texts) noexcept {
     const OptionText first, second;
     const LONG result = CallModule(handle, entry, AnswerText(first), AnswerText(second));
-    WidenAnswer(texts.first, first);
-    WidenAnswer(texts.second, second);
+    WidenAnswer(widener, texts.first, first);
+    WidenAnswer(widener, texts.second, second);
     return result;
 }
 
@@ -67,9 +68,9 @@ void CopyCut(wchar_t (&dest)[D], const wchar_t* source) noexcept {
 
 // Reads one attribute into its slot; true when the module answered it.
 bool ReadInstallable(BiDiHandle* handle, const InstallableAttribute& attribute,
-                     InstallableSlot& slot) noexcept {
+                     AnswerWidener& widener, InstallableSlot& slot) noexcept {
     OptionTexts texts = {};
-    const LONG result = FetchOptionTexts(handle, attribute.entry, texts);
+    const LONG result = FetchOptionTexts(handle, attribute.entry, widener, texts);
     const bool answered = result == BIDI_OK;
     // A lower tray that did not answer gets an empty second text, its whole field left zero;
     // its first text is kept like every other attribute's.
@@ -97,8 +98,9 @@ extern "C" LONG WINAPI Attrib_GetInstallableOptions(BiDiHandle* handle,
         return BIDI_ERR_FAILED;
     }
     DWORD answered = 0;
+    AnswerWidener widener;
     for (const InstallableAttribute& attribute : kAttributes) {
-        if (ReadInstallable(handle, attribute, (*record).*attribute.slot)) {
+        if (ReadInstallable(handle, attribute, widener, (*record).*attribute.slot)) {
             answered |= attribute.presenceBit;
         }
     }

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 
+#include "frame/answer_widener.h"
 #include "frame/global_buffer.h"
 #include "frame/text.h"
 
@@ -34,17 +35,20 @@ bool FitsAnsiBlock(const wchar_t* text) noexcept {
 // Each of the calls below gives the module's result, BIDI_ERR_NO_ENTRY_POINT, BIDI_ERR_FAILED
 // when one of its own blocks cannot be had, or BIDI_ERR_BAD_ARGUMENT when an input does not fit
 // its block; in the last two cases nothing is called. The readers widen both answers whatever
-// the module's result, so an answer the module left unwritten reads as an empty string.
+// the module's result, so an answer the module left unwritten reads as an empty string; they
+// widen through `widener`, one for all the reads of an export call.
 
 // Color_GetCurrentKey: the two strings of the module's current key.
-LONG ReadCurrentKey(BiDiHandle* handle, WideString& first, WideString& second) noexcept;
+LONG ReadCurrentKey(BiDiHandle* handle, AnswerWidener& widener, WideString& first,
+                    WideString& second) noexcept;
 
 // Color_GetNextOption: 0 when it delivered the next option of the current key.
-LONG ReadNextOption(BiDiHandle* handle, WideString& first, WideString& second) noexcept;
+LONG ReadNextOption(BiDiHandle* handle, AnswerWidener& widener, WideString& first,
+                    WideString& second) noexcept;
 
 // Color_GetSelectedOption: the option selected for `featureName`.
-LONG ReadSelectedOption(BiDiHandle* handle, const wchar_t* featureName, WideString& first,
-                        WideString& second) noexcept;
+LONG ReadSelectedOption(BiDiHandle* handle, const wchar_t* featureName, AnswerWidener& widener,
+                        WideString& first, WideString& second) noexcept;
 
 // Color_SetCurrentKey: makes `featureName` (null passes as null) the current key.
 LONG SetCurrentKey(BiDiHandle* handle, const wchar_t* featureName) noexcept;

@@ -11,10 +11,11 @@ namespace {
 // Stores a pair for each of the first 64 options the module's cursor delivers into the two
 // blocks, and runs the cursor to its end past them. An option that cannot be stored ends the
 // walk with what was stored before it. Gives the number stored.
-SHORT CollectOptions(BiDiHandle* handle, TextPair* (&options)[BIDI_MAX_OPTIONS], WideString& first,
+SHORT CollectOptions(BiDiHandle* handle, AnswerWidener& widener,
+                     TextPair* (&options)[BIDI_MAX_OPTIONS], WideString& first,
                      WideString& second) noexcept {
     SHORT count = 0;
-    while (ReadNextOption(handle, first, second) == BIDI_OK) {
+    while (ReadNextOption(handle, widener, first, second) == BIDI_OK) {
         if (count == BIDI_MAX_OPTIONS) {
             continue;
         }
@@ -41,19 +42,21 @@ LONG FillFeatureInfo(BiDiHandle* handle, const wchar_t* featureName, FeatureInfo
     if (const LONG refused = SetCurrentKey(handle, featureName)) {
         return refused;
     }
+    AnswerWidener widener;
     // A key that cannot be read stays empty; that alone does not fail the request.
-    ReadCurrentKey(handle, *keyFirst, *keySecond);
+    ReadCurrentKey(handle, widener, *keyFirst, *keySecond);
     CopyPair(info.currentKey, *keyFirst, *keySecond);
     keyFirst.reset();
     keySecond.reset();
 
-    info.optionCount = CollectOptions(handle, info.options, *optionFirst, *optionSecond);
+    info.optionCount = CollectOptions(handle, widener, info.options, *optionFirst, *optionSecond);
 
     // The option blocks still hold the last option; emptied, they keep it out of selectedOption
     // when the module writes nothing there or lacks the entry point.
     optionFirst->text[0] = L'\0';
     optionSecond->text[0] = L'\0';
-    const LONG result = ReadSelectedOption(handle, featureName, *optionFirst, *optionSecond);
+    const LONG result =
+        ReadSelectedOption(handle, featureName, widener, *optionFirst, *optionSecond);
     CopyPair(info.selectedOption, *optionFirst, *optionSecond);
     return result;
 }

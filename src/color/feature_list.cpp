@@ -18,6 +18,7 @@ LONG EnumerateFeatures(BiDiHandle* handle, FeatureList& list) noexcept {
     if (!first || !second) {
         return BIDI_ERR_FAILED;
     }
+    AnswerWidener widener;
     SHORT count = 0;
     while (CallModule(handle, vyxquery::Color_SetNextKey) == BIDI_OK) {
         // Past the cap the cursor is still advanced, so the next walk starts from a module that
@@ -25,7 +26,7 @@ LONG EnumerateFeatures(BiDiHandle* handle, FeatureList& list) noexcept {
         if (count == BIDI_MAX_FEATURES) {
             continue;
         }
-        if (ReadCurrentKey(handle, *first, *second) != BIDI_OK) {
+        if (ReadCurrentKey(handle, widener, *first, *second) != BIDI_OK) {
             break;
         }
         GlobalBuffer<TextPair> feature;

@@ -3,7 +3,7 @@
 
 namespace vyx {
 
-void* AllocateGlobal(std::size_t bytes) noexcept {
+void* AllocateGlobal(std::size_t bytes, HGLOBAL* handle) noexcept {
     HGLOBAL block = GlobalAlloc(GHND, bytes);
     if (!block) {
         return nullptr;
@@ -11,6 +11,8 @@ void* AllocateGlobal(std::size_t bytes) noexcept {
     void* locked = GlobalLock(block);
     if (!locked) {
         GlobalFree(block);
+    } else if (handle) {
+        *handle = block;
     }
     return locked;
 }

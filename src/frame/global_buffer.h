@@ -11,8 +11,9 @@ namespace vyx {
 // Releases a block that some GlobalBuffer handed over, given its locked pointer.
 void ReleaseGlobal(const void* locked) noexcept;
 
-// Takes a zero-filled block and locks it once; null when either step fails.
-void* AllocateGlobal(std::size_t bytes) noexcept;
+// Takes a zero-filled block and locks it once; null when either step fails. The block's handle
+// goes to `handle` when asked for.
+void* AllocateGlobal(std::size_t bytes, HGLOBAL* handle = nullptr) noexcept;
 
 // One block seen as a T (or as `count` consecutive Ts). Records handed to the caller and every
 // buffer handed to the query module live in such blocks; release() hands the block over.
@@ -23,8 +24,9 @@ public:
 
     // An empty buffer when count * sizeof(T) does not fit in 32 bits or memory runs out.
     explicit GlobalBuffer(std::size_t count) noexcept
-        : ptr_(count <= UINT32_MAX / sizeof(T) ? static_cast<T*>(AllocateGlobal(count * sizeof(T)))
-                                               : nullptr) {}
+        : ptr_(count <= UINT32_MAX / sizeof(T)
+                   ? static_cast<T*>(AllocateGlobal(count * sizeof(T), &block_))
+                   : nullptr) {}
 
     // Holds nothing.
     GlobalBuffer(std::nullptr_t) noexcept : ptr_(nullptr) {}
@@ -34,10 +36,11 @@ public:
 
     GlobalBuffer(const GlobalBuffer&) = delete;
     GlobalBuffer& operator=(const GlobalBuffer&) = delete;
-    GlobalBuffer(GlobalBuffer&& other) noexcept : ptr_(other.release()) {}
+    GlobalBuffer(GlobalBuffer&& other) noexcept : block_(other.block_), ptr_(other.release()) {}
     GlobalBuffer& operator=(GlobalBuffer&& other) noexcept {
         if (this != &other) {
             reset();
+            block_ = other.block_;
             ptr_ = other.release();
         }
         return *this;
@@ -54,20 +57,31 @@ public:
     [[nodiscard]] T* release() noexcept {
         T* p = ptr_;
         ptr_ = nullptr;
+        block_ = nullptr;
         return p;
     }
 
     void reset() noexcept {
-        if (ptr_) {
-            ReleaseGlobal(ptr_);
-            ptr_ = nullptr;
+        if (!ptr_) {
+            return;
         }
+        // A block taken here goes back by the handle it came with, which is what GlobalHandle
+        // would find for it, without that search for each short-lived answer block.
+        if (block_) {
+            GlobalUnlock(block_);
+            GlobalFree(block_);
+        } else {
+            ReleaseGlobal(ptr_);
+        }
+        ptr_ = nullptr;
+        block_ = nullptr;
     }
 
 private:
     struct AdoptTag {};
     GlobalBuffer(T* locked, AdoptTag) noexcept : ptr_(locked) {}
 
+    HGLOBAL block_ = nullptr;  // the handle of a block taken here; null for an adopted one
     T* ptr_;
 };
 

@@ -16,6 +16,27 @@ constexpr std::size_t kConvertedBytes = 256;
 // text, whatever the code page makes of that pair.
 constexpr std::size_t kTerminatorBytes = 3;
 
+// Converts the first `length` bytes at `source`, at most `prefixBytes` of them, as a
+// zero-terminated string and keeps the first 63 units. Any prefix that holds the first 63
+// characters whole gives the same units as the whole segment.
+void WidenPrefix(WCHAR (&dest)[kItemFieldUnits], const char* source, std::size_t length,
+                 std::size_t prefixBytes) noexcept {
+    char segment[kConvertedBytes + kTerminatorBytes];
+    const std::size_t copied = std::min(length, prefixBytes);
+    std::memcpy(segment, source, copied);
+    std::memset(segment + copied, 0, kTerminatorBytes);
+
+    // The length given counts the terminator, as the string's own length would: the segment
+    // holds no zero byte, so nothing changes but that it is not measured again.
+    // A conversion never yields more units than it reads bytes, terminator included.
+    WCHAR wide[kConvertedBytes + 1];
+    const int units = MultiByteToWideChar(CP_ACP, 0, segment, static_cast<int>(copied + 1), wide,
+                                          kConvertedBytes + 1);
+    const std::size_t kept = std::min<std::size_t>(units > 0 ? units : 0, kItemFieldUnits - 1);
+    std::copy(wide, wide + kept, dest);
+    dest[kept] = L'\0';
+}
+
 // The first `wanted` byte in [from, end), or null.
 const char* FindByte(const char* from, const char* end, char wanted) noexcept {
     return static_cast<const char*>(std::memchr(from, wanted, end - from));
@@ -44,7 +65,7 @@ class SegmentWidener {
         const auto* bytes = reinterpret_cast<const unsigned char*>(source);
         const std::size_t kept = std::min(length, kItemFieldUnits - 1);
         if (!std::all_of(bytes, bytes + kept, [this](unsigned char b) { return b < known_; })) {
-            WidenSegment(dest, source, length);
+            WidenPrefix(dest, source, length, prefixBytes_);
             return;
         }
         std::transform(bytes, bytes + kept, dest, [this](unsigned char b) { return units_[b]; });
@@ -58,6 +79,12 @@ class SegmentWidener {
         if (!GetCPInfo(CP_ACP, &info)) {
             return;
         }
+        // 63 characters, each of at most MaxCharSize bytes and each at least one unit, lie whole
+        // in the first 64 * MaxCharSize bytes: in a double-byte code page the conversion can stop
+        // at 128 bytes.
+        if (info.MaxCharSize >= 1 && info.MaxCharSize <= 4) {
+            prefixBytes_ = kItemFieldUnits * info.MaxCharSize;
+        }
         const int last = info.MaxCharSize == 1 ? 0xFF : HasLeadBytesBelow(info, 0x80) ? 0 : 0x7F;
         char bytes[0xFF];
         for (int i = 0; i < last; ++i) {
@@ -69,24 +96,15 @@ class SegmentWidener {
     }
 
     bool learnt_ = false;
-    unsigned known_ = 0;  // bytes below this widen through units_
+    unsigned known_ = 0;                         // bytes below this widen through units_
+    std::size_t prefixBytes_ = kConvertedBytes;  // bytes of a segment that its 63 units come from
     WCHAR units_[0x100];
 };
 
 }  // namespace
 
 void WidenSegment(WCHAR (&dest)[kItemFieldUnits], const char* source, std::size_t length) noexcept {
-    char segment[kConvertedBytes + kTerminatorBytes];
-    const std::size_t copied = std::min(length, kConvertedBytes);
-    std::memcpy(segment, source, copied);
-    std::memset(segment + copied, 0, kTerminatorBytes);
-
-    // A conversion never yields more units than it reads bytes, terminator included.
-    WCHAR wide[kConvertedBytes + 1];
-    const int units = MultiByteToWideChar(CP_ACP, 0, segment, -1, wide, kConvertedBytes + 1);
-    const std::size_t kept = std::min<std::size_t>(units > 0 ? units : 0, kItemFieldUnits - 1);
-    std::copy(wide, wide + kept, dest);
-    dest[kept] = L'\0';
+    WidenPrefix(dest, source, length, kConvertedBytes);
 }
 
 LONG ParseTemplateItems(TemplateItem* items, const char* text, std::size_t textBytes,

@@ -199,6 +199,29 @@ TEST(ParseTemplateItems, KeepsOnlyTheFirst128Lines) {
                             [](BYTE b) { return b == 0x55; }));
 }
 
+// Long segments of double-byte characters are converted only as far as their first 63 characters
+// reach; around that point: half-width (single-byte) characters shifting the pairs, a lone lead
+// byte, a lead byte before a bad trail byte, and segments that end there.
+TEST(ParseTemplateItems, LongDoubleByteSegmentsConvertAsTheModelDoes) {
+    const std::string pair = "\x83\x4a", halfWidth = "\xb1", lead = "\x83", badTrail = "\x81\x20";
+    for (int pairs = 60; pairs <= 66; ++pairs) {
+        for (int shift = 0; shift <= 3; ++shift) {
+            for (const std::string& odd : {std::string(), lead, badTrail, halfWidth + lead}) {
+                std::string segment = std::string(shift, '\xb1');
+                for (int i = 0; i < pairs; ++i) {
+                    segment += pair;
+                }
+                segment += odd;
+                const std::string tail = odd.empty() ? std::string() : pair + pair;
+                SCOPED_TRACE(testing::Message()
+                             << pairs << " pairs, shift " << shift << ", odd " << odd.size());
+                ExpectSameAsModel(segment + tail + "\t" + segment + tail + "\n" + segment + "\t" +
+                                  segment + "\n");
+            }
+        }
+    }
+}
+
 // Random texts over bytes that matter: separators, carriage return, ASCII, and bytes that are
 // lead or trail bytes (valid or not) in code page 932, in segments short and long.
 TEST(ParseTemplateItems, RandomTextsConvertAsTheModelDoes) {

@@ -1,0 +1,86 @@
+// Timing with the performance counter: batches of calls, repeated rounds, median and quartiles.
+#pragma once
+
+#include <windows.h>
+
+#include <algorithm>
+#include <functional>
+#include <vector>
+
+namespace bench {
+
+// Seconds on the performance counter.
+inline double Now() {
+    static const double frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return static_cast<double>(f.QuadPart);
+    }();
+    LARGE_INTEGER t;
+    QueryPerformanceCounter(&t);
+    return static_cast<double>(t.QuadPart) / frequency;
+}
+
+// Seconds per call: the median of the rounds and the quartiles around it.
+struct Spread {
+    double median = 0;
+    double lower = 0;  // first quartile
+    double upper = 0;  // third quartile
+};
+
+inline Spread Summarise(std::vector<double> samples) {
+    std::sort(samples.begin(), samples.end());
+    const auto at = [&](double q) {
+        const double position = q * (samples.size() - 1);
+        const std::size_t below = static_cast<std::size_t>(position);
+        const std::size_t above = std::min(below + 1, samples.size() - 1);
+        return samples[below] + (samples[above] - samples[below]) * (position - below);
+    };
+    return {at(0.5), at(0.25), at(0.75)};
+}
+
+struct Settings {
+    int rounds = 15;             // samples per figure
+    double batchSeconds = 0.02;  // each sample times a batch of calls at least this long
+};
+
+// Seconds per call over one batch of `calls` calls.
+template <typename Operation>
+double TimeBatch(const Operation& operation, int calls) {
+    const double start = Now();
+    for (int i = 0; i < calls; ++i) {
+        operation();
+    }
+    return (Now() - start) / calls;
+}
+
+// Calls per batch so that a batch lasts about `seconds`, judged from a few calls.
+template <typename Operation>
+int BatchSize(const Operation& operation, double seconds) {
+    const double once = TimeBatch(operation, 3);
+    const double calls = once > 0 ? seconds / once : 1e6;
+    return static_cast<int>(std::clamp(calls, 1.0, 1e6));
+}
+
+// Times several operations in alternating rounds, so that drift in the machine's speed touches
+// them all alike; one spread per operation, in order.
+inline std::vector<Spread> TimeAlternating(const std::vector<std::function<void()>>& operations,
+                                           const Settings& settings) {
+    std::vector<int> calls;
+    for (const auto& operation : operations) {
+        calls.push_back(BatchSize(operation, settings.batchSeconds));
+    }
+    std::vector<std::vector<double>> samples(operations.size());
+    for (int round = 0; round < settings.rounds; ++round) {
+        for (std::size_t i = 0; i < operations.size(); ++i) {
+            samples[i].push_back(TimeBatch(operations[i], calls[i]));
+        }
+    }
+    std::vector<Spread> spreads;
+    for (const auto& s : samples) {
+        spreads.push_back(Summarise(s));
+    }
+    return spreads;
+}
+
+}  // namespace bench
