@@ -27,19 +27,25 @@ bool LearnBytes(int last, WCHAR* units) noexcept {
 
 }  // namespace
 
-void AnswerWidener::Learn() noexcept {
+void StandaloneBytes::Learn() noexcept {
+    if (learnt_) {
+        return;
+    }
     learnt_ = true;
     CPINFO info;
     if (!GetCPInfo(CP_ACP, &info)) {
         return;
     }
+    if (info.MaxCharSize >= 1 && info.MaxCharSize <= 4) {
+        maxCharSize_ = info.MaxCharSize;
+    }
     // One byte that a single-byte code page does not define fails the whole validating call;
     // ASCII alone may still be learnt then.
     if (info.MaxCharSize == 1 && LearnBytes(0xFF, units_)) {
-        known_ = 0x100;
+        limit_ = 0x100;
     } else if ((info.MaxCharSize == 1 || !HasLeadBytesBelow(info, 0x80)) &&
                LearnBytes(0x7F, units_)) {
-        known_ = 0x80;
+        limit_ = 0x80;
     }
 }
 
@@ -48,22 +54,20 @@ void AnswerWidener::Widen(wchar_t* dest, std::size_t capacity, const char* sourc
     if (!source || capacity == 0 || sourceBytes == 0) {
         return;
     }
-    if (!learnt_) {
-        Learn();
-    }
+    const unsigned known = bytes_.Limit();
     // The bytes that WidenText reads: up to the terminator or the buffer's last byte, and no
     // more than the destination holds with its terminator. Each loop finds the end as it goes.
     const std::size_t limit = std::min(sourceBytes, capacity) - 1;
     const auto* bytes = reinterpret_cast<const unsigned char*>(source);
     std::size_t length = 0;
-    if (known_ == 0x100) {
+    if (known == 0x100) {
         for (; length < limit && bytes[length] != 0; ++length) {
-            dest[length] = units_[bytes[length]];
+            dest[length] = bytes_.Unit(bytes[length]);
         }
         dest[length] = L'\0';
         return;
     }
-    if (known_ == 0x80) {
+    if (known == 0x80) {
         // Checked before anything is written, and given up at the first byte above ASCII: a
         // text that goes on to WidenText must find the destination as it was.
         while (length < limit && bytes[length] != 0 && bytes[length] < 0x80) {
@@ -71,7 +75,7 @@ void AnswerWidener::Widen(wchar_t* dest, std::size_t capacity, const char* sourc
         }
         if (length == limit || bytes[length] == 0) {
             std::transform(bytes, bytes + length, dest,
-                           [this](unsigned char b) { return units_[b]; });
+                           [this](unsigned char b) { return bytes_.Unit(b); });
             dest[length] = L'\0';
             return;
         }

@@ -10,12 +10,36 @@
 
 namespace vyx {
 
-// Gives exactly what WidenText gives. On its first use it learns, in one conversion, the code
-// units of the bytes that are characters of their own and valid whatever surrounds them: every
-// byte in a single-byte code page (when all of them are valid), ASCII in one whose lead bytes all
-// lie above it. A text made only of such bytes then widens through the table, which for long
-// texts costs a fraction of a validating conversion; any other text goes to WidenText. Learnt
-// afresh for each export call, so a change of code page between calls is seen.
+// The code units of the bytes that are characters of their own and valid whatever surrounds
+// them: every byte in a single-byte code page (when all of them are valid), ASCII in one whose
+// lead bytes all lie above it. Learnt in one validating conversion on first use; kept for one
+// export call only, so a change of code page between calls is seen.
+class StandaloneBytes {
+  public:
+    // Bytes below this value widen through Unit(): 0, 0x80 or 0x100.
+    unsigned Limit() noexcept {
+        Learn();
+        return limit_;
+    }
+    WCHAR Unit(unsigned char byte) const noexcept { return units_[byte]; }
+    // The longest character of the code page, in bytes (1 to 4; 4 when unknown).
+    unsigned MaxCharSize() noexcept {
+        Learn();
+        return maxCharSize_;
+    }
+
+  private:
+    void Learn() noexcept;
+
+    bool learnt_ = false;
+    unsigned limit_ = 0;
+    unsigned maxCharSize_ = 4;
+    WCHAR units_[0x100];
+};
+
+// Gives exactly what WidenText gives. A text made only of standalone bytes widens through their
+// table, which for long texts costs a fraction of a validating conversion; any other text goes
+// to WidenText.
 class AnswerWidener {
   public:
     void Widen(wchar_t* dest, std::size_t capacity, const char* source,
@@ -28,11 +52,7 @@ class AnswerWidener {
     }
 
   private:
-    void Learn() noexcept;
-
-    bool learnt_ = false;
-    unsigned known_ = 0;  // bytes below this widen through units_: 0, 0x80 or 0x100
-    WCHAR units_[0x100];
+    StandaloneBytes bytes_;
 };
 
 }  // namespace vyx

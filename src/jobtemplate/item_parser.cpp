@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "frame/answer_widener.h"
+
 namespace vyx {
 namespace {
 
@@ -42,63 +44,29 @@ const char* FindByte(const char* from, const char* end, char wanted) noexcept {
     return static_cast<const char*>(std::memchr(from, wanted, end - from));
 }
 
-bool HasLeadBytesBelow(const CPINFO& info, BYTE limit) noexcept {
-    for (int i = 0; i + 1 < MAX_LEADBYTES && (info.LeadByte[i] || info.LeadByte[i + 1]); i += 2) {
-        if (info.LeadByte[i] < limit) {
-            return true;
-        }
-    }
-    return false;
-}
-
-// Widens segments one after the other, most of them without a call into the code page: a byte
-// that is a character of its own whatever follows it (every byte in a single-byte code page,
-// ASCII in one whose lead bytes all lie above it) widens through a table learnt from one
-// conversion when the text's first segment arrives. A segment whose first 63 bytes are all such
-// bytes gives the same units by table as through the code page; any other goes to WidenSegment.
+// Widens segments one after the other, most of them without a call into the code page: a
+// segment whose first 63 bytes are all standalone bytes gives the same units through their table
+// as through the code page; any other is converted, only as far as its first 63 characters reach.
 class SegmentWidener {
   public:
     void Widen(WCHAR (&dest)[kItemFieldUnits], const char* source, std::size_t length) noexcept {
-        if (!learnt_) {
-            Learn();
-        }
+        const unsigned known = table_.Limit();
         const auto* bytes = reinterpret_cast<const unsigned char*>(source);
         const std::size_t kept = std::min(length, kItemFieldUnits - 1);
-        if (!std::all_of(bytes, bytes + kept, [this](unsigned char b) { return b < known_; })) {
-            WidenPrefix(dest, source, length, prefixBytes_);
+        if (!std::all_of(bytes, bytes + kept, [known](unsigned char b) { return b < known; })) {
+            // 63 characters, each of at most MaxCharSize bytes and each at least one unit, lie
+            // whole in the first 64 * MaxCharSize bytes: in a double-byte code page the
+            // conversion can stop at 128 bytes.
+            WidenPrefix(dest, source, length, kItemFieldUnits * table_.MaxCharSize());
             return;
         }
-        std::transform(bytes, bytes + kept, dest, [this](unsigned char b) { return units_[b]; });
+        std::transform(bytes, bytes + kept, dest,
+                       [this](unsigned char b) { return table_.Unit(b); });
         dest[kept] = L'\0';
     }
 
   private:
-    void Learn() noexcept {
-        learnt_ = true;
-        CPINFO info;
-        if (!GetCPInfo(CP_ACP, &info)) {
-            return;
-        }
-        // 63 characters, each of at most MaxCharSize bytes and each at least one unit, lie whole
-        // in the first 64 * MaxCharSize bytes: in a double-byte code page the conversion can stop
-        // at 128 bytes.
-        if (info.MaxCharSize >= 1 && info.MaxCharSize <= 4) {
-            prefixBytes_ = kItemFieldUnits * info.MaxCharSize;
-        }
-        const int last = info.MaxCharSize == 1 ? 0xFF : HasLeadBytesBelow(info, 0x80) ? 0 : 0x7F;
-        char bytes[0xFF];
-        for (int i = 0; i < last; ++i) {
-            bytes[i] = static_cast<char>(i + 1);
-        }
-        if (last > 0 && MultiByteToWideChar(CP_ACP, 0, bytes, last, units_ + 1, last) == last) {
-            known_ = last + 1;
-        }
-    }
-
-    bool learnt_ = false;
-    unsigned known_ = 0;                         // bytes below this widen through units_
-    std::size_t prefixBytes_ = kConvertedBytes;  // bytes of a segment that its 63 units come from
-    WCHAR units_[0x100];
+    StandaloneBytes table_;
 };
 
 }  // namespace
