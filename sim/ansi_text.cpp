@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "code_page_text.h"
+
 namespace vyxsim {
 namespace {
 
@@ -25,47 +27,19 @@ std::size_t WholeCharactersWithin(const std::string& ansi, std::size_t limit) {
 }  // namespace
 
 std::wstring FromUtf8(const std::string& text) {
-    if (text.empty()) {
-        return {};
-    }
-    const int size = static_cast<int>(text.size());
-    const int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
-    std::wstring out(n > 0 ? n : 0, L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), size, out.data(), n);
-    return out;
+    return vyxtext::Decode(CP_UTF8, text);
 }
 
 std::string ToUtf8(const std::wstring& text) {
-    if (text.empty()) {
-        return {};
-    }
-    const int size = static_cast<int>(text.size());
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
-    std::string out(n > 0 ? n : 0, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), size, out.data(), n, nullptr, nullptr);
-    return out;
+    return vyxtext::Encode(CP_UTF8, text);
 }
 
 std::string ToAnsi(const std::wstring& text) {
-    if (text.empty()) {
-        return {};
-    }
-    const int size = static_cast<int>(text.size());
-    const int n = WideCharToMultiByte(CP_ACP, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
-    std::string out(n > 0 ? n : 0, '\0');
-    WideCharToMultiByte(CP_ACP, 0, text.data(), size, out.data(), n, nullptr, nullptr);
-    return out;
+    return vyxtext::Encode(CP_ACP, text);
 }
 
 std::wstring FromAnsi(const std::string& text) {
-    if (text.empty()) {
-        return {};
-    }
-    const int size = static_cast<int>(text.size());
-    const int n = MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
-    std::wstring out(n > 0 ? n : 0, L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text.data(), size, out.data(), n);
-    return out;
+    return vyxtext::Decode(CP_ACP, text);
 }
 
 std::string ReadInput(const char* text, std::size_t capacity) {

@@ -1,6 +1,8 @@
 // UTF-8 for the report, and output that reads right on a console and in a pipe.
 #include "text.h"
 
+#include "code_page_text.h"
+
 namespace bidiprobe {
 namespace {
 
@@ -23,25 +25,11 @@ void Write(DWORD which, const std::string& utf8) {
 
 // Unpaired surrogates become U+FFFD, so the result is always valid UTF-8.
 std::string Utf8(const std::wstring& text) {
-    if (text.empty()) {
-        return {};
-    }
-    const int size = static_cast<int>(text.size());
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
-    std::string out(n > 0 ? n : 0, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), size, out.data(), n, nullptr, nullptr);
-    return out;
+    return vyxtext::Encode(CP_UTF8, text);
 }
 
 std::wstring Wide(const std::string& utf8) {
-    if (utf8.empty()) {
-        return {};
-    }
-    const int size = static_cast<int>(utf8.size());
-    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0);
-    std::wstring out(n > 0 ? n : 0, L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, out.data(), n);
-    return out;
+    return vyxtext::Decode(CP_UTF8, utf8);
 }
 
 void WriteOut(const std::string& utf8) {
