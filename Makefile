@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all setup configure build test run install clean
+.PHONY: all setup configure build test run install clean fuzz
 
 all: build
 
@@ -24,6 +24,17 @@ test: build
 RUN_ARGS ?= dump
 run: build
 	@WINEPREFIX=$(abspath $(BUILD))/wineprefix ./tools/wine/run.sh $(BUILD)/bin/bidiprobe.exe $(RUN_ARGS)
+
+# A longer randomised run against the hostile query module than the one in `make test`:
+#   make fuzz ITERATIONS=1000000 SEED=7 CODEPAGE=932
+ITERATIONS ?= 1000000
+SEED ?= 20240611
+CODEPAGE ?= 1252
+fuzz: build
+	cd $(BUILD)/bin && WINEPREFIX=$(abspath $(BUILD))/wineprefix \
+		LC_ALL=$(if $(filter 932,$(CODEPAGE)),ja_JP.UTF-8,C.UTF-8) \
+		VYX_FUZZ_ITERATIONS=$(ITERATIONS) VYX_FUZZ_SEED=$(SEED) \
+		$(CURDIR)/tools/wine/run.sh ./hostile_tests.exe
 
 install: build
 	cmake --install $(BUILD) --prefix $(or $(PREFIX),$(BUILD)/install)

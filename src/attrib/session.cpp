@@ -12,6 +12,13 @@ namespace {
 // Each session text reaches the module in a 16-byte block, terminator included.
 constexpr std::size_t kSessionTextBytes = 16;
 
+// Whether a text's ANSI form fits its block, measured on the stack: a text too long is refused
+// even when no block could be had for it.
+bool FitsSessionBlock(const wchar_t* text) noexcept {
+    char probe[kSessionTextBytes];
+    return vyx::NarrowText(probe, kSessionTextBytes, text);
+}
+
 }  // namespace
 
 using namespace vyx;
@@ -21,14 +28,13 @@ extern "C" LONG WINAPI Attrib_OpenSession(BiDiHandle* handle, LPCWSTR first,
     if (!handle) {
         return BIDI_ERR_BAD_ARGUMENT;
     }
-    const AnsiArgument<kSessionTextBytes> ansiFirst(first);
-    const AnsiArgument<kSessionTextBytes> ansiSecond(second);
     // A text that does not fit is refused rather than cut; a block that could not be had goes to
     // the module as a null text.
-    if (ansiFirst.status() == BIDI_ERR_BAD_ARGUMENT ||
-        ansiSecond.status() == BIDI_ERR_BAD_ARGUMENT) {
+    if (!FitsSessionBlock(first) || !FitsSessionBlock(second)) {
         return BIDI_ERR_BAD_ARGUMENT;
     }
+    const AnsiArgument<kSessionTextBytes> ansiFirst(first);
+    const AnsiArgument<kSessionTextBytes> ansiSecond(second);
     return CallModule(handle, vyxquery::Attribute_OpenSession, ansiFirst.get(), ansiSecond.get());
 }
 
