@@ -9,4 +9,12 @@ export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 # A server started here, with its output detached, lets the run's pipes close when the program
 # ends; it goes away by itself a few seconds after its last client.
 wineserver </dev/null >/dev/null 2>&1 || true
-exec wine "$@"
+# Wine's own helper processes inherit the program's output handles and may outlive it; writing
+# to files rather than to the caller's pipes keeps a test run from waiting on them.
+out=$(mktemp) err=$(mktemp)
+trap 'rm -f "$out" "$err"' EXIT
+status=0
+wine "$@" >"$out" 2>"$err" || status=$?
+cat "$out"
+cat "$err" >&2
+exit "$status"
