@@ -6,47 +6,17 @@
 #include <set>
 #include <string>
 
+#include "support/exports.h"
 #include "support/scripted_module.h"
 
 namespace {
 
-// Every export the library offers, each under its plain name.
-const std::set<std::string> kExpectedExports = {
-    // connection
-    "VyxBiDi_Initialize",
-    "VyxBiDi_Terminate",
-    "VyxBiDi_Connect",
-    "VyxBiDi_Disconnect",
+const std::set<std::string> kExpectedExports(std::begin(vyxtest::kAllExports),
+                                             std::end(vyxtest::kAllExports));
 
-    // colour features
-    "ClrBiDi_OpenSession",
-    "ClrBiDi_CloseSession",
-    "ClrBiDi_GetFeatureList",
-    "ClrBiDi_DeleteFeatureList",
-    "ClrBiDi_GetFeatureInfo",
-    "ClrBiDi_DeleteFeatureInfo",
-    "ClrBiDi_SelectOption",
-
-    // printer attributes
-    "Attrib_OpenSession",
-    "Attrib_CloseSession",
-    "Attrib_GetPaperConsumables",
-    "Attrib_FreePaperConsBuffers",
-    "Attrib_GetTonerConsumables",
-    "Attrib_FreeTonerConsBuffers",
-    "Attrib_GetInstallableOptions",
-    "Attrib_FreeInstallablesBuffers",
-    "Misc_GetEMailNotification",
-
-    // job templates
-    "JobTplate_GetNames",
-    "JobTplate_GetNames_Free",
-    "JobTplate_GetAll",
-    "JobTplate_GetAll_Free",
-
-};
-
-std::wstring LibraryPath() { return vyxtest::ProgramDirectory() + L"VYXBIDI.dll"; }
+std::wstring LibraryPath() {
+    return vyxtest::ProgramDirectory() + L"VYXBIDI.dll";
+}
 
 struct ImageView {
     HMODULE module;
@@ -87,8 +57,8 @@ TEST(Binary, ExportsExactlyThePlainNames) {
     const HMODULE module = LoadLibraryW(LibraryPath().c_str());
     ASSERT_NE(module, nullptr);
     const ImageView image(module);
-    const auto* exports =
-        image.At<IMAGE_EXPORT_DIRECTORY>(image.Directory(IMAGE_DIRECTORY_ENTRY_EXPORT).VirtualAddress);
+    const auto* exports = image.At<IMAGE_EXPORT_DIRECTORY>(
+        image.Directory(IMAGE_DIRECTORY_ENTRY_EXPORT).VirtualAddress);
     const auto* names = image.At<DWORD>(exports->AddressOfNames);
     std::set<std::string> found;
     for (DWORD i = 0; i < exports->NumberOfNames; ++i) {
@@ -145,8 +115,8 @@ TEST(Binary, CarriesItsVersionRecord) {
     EXPECT_EQ(VersionString(info, L"ProductVersion"), L"2.0.015");
     EXPECT_EQ(VersionString(info, L"Binary Generated"), L"32 bit DLL");
     EXPECT_EQ(VersionString(info, L"OriginalFilename"), L"VYXBIDI.dll");
-    for (const wchar_t* name : {L"CompanyName", L"FileDescription", L"InternalName",
-                                L"ProductName", L"LegalCopyright"}) {
+    for (const wchar_t* name :
+         {L"CompanyName", L"FileDescription", L"InternalName", L"ProductName", L"LegalCopyright"}) {
         EXPECT_NE(VersionString(info, name), L"<missing>") << name;
     }
 }

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "support/exports.h"
 #include "support/global_memory_watch.h"
 #include "support/scratch.h"
 #include "support/scripted_module.h"
@@ -60,33 +61,6 @@ const char* AnswerText(Answer a) {
             return "?";
     }
 }
-
-const char* const kExports[] = {
-    "VyxBiDi_Initialize",
-    "VyxBiDi_Terminate",
-    "VyxBiDi_Connect",
-    "VyxBiDi_Disconnect",
-    "ClrBiDi_OpenSession",
-    "ClrBiDi_CloseSession",
-    "ClrBiDi_GetFeatureList",
-    "ClrBiDi_DeleteFeatureList",
-    "ClrBiDi_GetFeatureInfo",
-    "ClrBiDi_DeleteFeatureInfo",
-    "ClrBiDi_SelectOption",
-    "Attrib_OpenSession",
-    "Attrib_CloseSession",
-    "Attrib_GetPaperConsumables",
-    "Attrib_FreePaperConsBuffers",
-    "Attrib_GetTonerConsumables",
-    "Attrib_FreeTonerConsBuffers",
-    "Attrib_GetInstallableOptions",
-    "Attrib_FreeInstallablesBuffers",
-    "Misc_GetEMailNotification",
-    "JobTplate_GetNames",
-    "JobTplate_GetNames_Free",
-    "JobTplate_GetAll",
-    "JobTplate_GetAll_Free",
-};
 
 // The caller's variables, between guard areas; filled with 0xA5 before each call.
 struct Caller {
@@ -465,7 +439,7 @@ TEST(BadCallers, EveryExportAnswersEachBadInputWithItsDocumentedCode) {
     }
 
     std::printf("bad callers: %zu bad calls over %zu exports\n\n", cases.size(),
-                sizeof kExports / sizeof kExports[0]);
+                sizeof vyxtest::kAllExports / sizeof vyxtest::kAllExports[0]);
     std::printf("| Export |");
     for (const char* title : kColumnTitles) {
         std::printf(" %s |", title);
@@ -475,7 +449,7 @@ TEST(BadCallers, EveryExportAnswersEachBadInputWithItsDocumentedCode) {
         std::printf("---|");
     }
     std::printf("\n");
-    for (const char* name : kExports) {
+    for (const char* name : vyxtest::kAllExports) {
         std::printf("| `%s` |", name);
         for (int column = 0; column < kColumns; ++column) {
             const auto found = seen.find({name, column});
