@@ -11,6 +11,7 @@
 #include <cwchar>
 #include <initializer_list>
 
+#include "support/random.h"
 #include "hostile_query_module.h"
 
 namespace {
@@ -40,23 +41,7 @@ const char* const kEntryNames[] = {
 #undef HOSTILE_NAME_
 };
 
-// splitmix64: small, and the same sequence on every platform.
-class Random {
-  public:
-    void Seed(DWORD seed) { state_ = 0x9E3779B97F4A7C15ull ^ seed; }
-    DWORD Next() {
-        unsigned long long z = (state_ += 0x9E3779B97F4A7C15ull);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-        return static_cast<DWORD>((z ^ (z >> 31)) >> 16);
-    }
-    DWORD Below(DWORD n) { return n ? Next() % n : 0; }
-    LONG Between(LONG low, LONG high) { return low + static_cast<LONG>(Below(high - low + 1)); }
-    bool Percent(DWORD p) { return Below(100) < p; }
-
-  private:
-    unsigned long long state_ = 1;
-};
+using vyxtest::Random;
 
 // A cursor runs `limit` steps, then reports its end; reading the item at step `failAt` fails
 // (0: none), so that most walks read every item and long ones pass the library's cap.

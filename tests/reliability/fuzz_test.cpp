@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "support/random.h"
 #include "hostile_module.h"
 #include "process_heap.h"
 #include "record_checks.h"
@@ -35,22 +36,7 @@ long EnvironmentNumber(const char* name, long fallback) {
     return text && *text ? std::strtol(text, nullptr, 0) : fallback;
 }
 
-// splitmix64, as in the module, so that a seed means the same run everywhere.
-class Random {
-  public:
-    explicit Random(unsigned long long seed = 1) : state_(seed) {}
-    DWORD Next() {
-        unsigned long long z = (state_ += 0x9E3779B97F4A7C15ull);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-        return static_cast<DWORD>((z ^ (z >> 31)) >> 16);
-    }
-    DWORD Below(DWORD n) { return n ? Next() % n : 0; }
-    bool Percent(DWORD p) { return Below(100) < p; }
-
-  private:
-    unsigned long long state_;
-};
+using vyxtest::Random;
 
 // Everything of the caller's that a call can reach, each variable between 0xA5 guard areas.
 // Before a call the whole struct is filled with 0xA5 and the inputs are set; afterwards no byte
