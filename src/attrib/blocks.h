@@ -22,15 +22,8 @@ char* AnswerText(const AnswerBlock<N>& answer) noexcept {
     return answer ? answer->text : nullptr;
 }
 
-// Widens an answer into a wide field, read no further than the block's end.
-template <std::size_t D, std::size_t N>
-void WidenAnswer(wchar_t (&dest)[D], const AnswerBlock<N>& answer) noexcept {
-    if (answer) {
-        WidenText(dest, *answer);
-    }
-}
-
-// The same through the widener of a whole enumeration.
+// Widens an answer into a wide field, read no further than the block's end; a block that
+// could not be had leaves the field as it was.
 template <std::size_t D, std::size_t N>
 void WidenAnswer(AnswerWidener& widener, wchar_t (&dest)[D],
                  const AnswerBlock<N>& answer) noexcept {

@@ -12,13 +12,6 @@ namespace {
 // Each session text reaches the module in a 16-byte block, terminator included.
 constexpr std::size_t kSessionTextBytes = 16;
 
-// Whether a text's ANSI form fits its block, measured on the stack: a text too long is refused
-// even when no block could be had for it.
-bool FitsSessionBlock(const wchar_t* text) noexcept {
-    char probe[kSessionTextBytes];
-    return vyx::NarrowText(probe, kSessionTextBytes, text);
-}
-
 }  // namespace
 
 using namespace vyx;
@@ -28,9 +21,9 @@ extern "C" LONG WINAPI Attrib_OpenSession(BiDiHandle* handle, LPCWSTR first,
     if (!handle) {
         return BIDI_ERR_BAD_ARGUMENT;
     }
-    // A text that does not fit is refused rather than cut; a block that could not be had goes to
-    // the module as a null text.
-    if (!FitsSessionBlock(first) || !FitsSessionBlock(second)) {
+    // A text that does not fit is refused rather than cut, even when no block could be had for
+    // it; a block that could not be had goes to the module as a null text.
+    if (!FitsAnsiBlock<kSessionTextBytes>(first) || !FitsAnsiBlock<kSessionTextBytes>(second)) {
         return BIDI_ERR_BAD_ARGUMENT;
     }
     const AnsiArgument<kSessionTextBytes> ansiFirst(first);

@@ -24,14 +24,6 @@ struct WideString {
 };
 static_assert(sizeof(WideString) == 512, "a wide working block is 512 bytes");
 
-// Whether the ANSI form of `text` fits a block of N bytes with its terminator, so that a request
-// can be refused before anything is allocated or sent. A null text fits.
-template <std::size_t N>
-bool FitsAnsiBlock(const wchar_t* text) noexcept {
-    char probe[N];
-    return NarrowText(probe, N, text);
-}
-
 // Each of the calls below gives the module's result, BIDI_ERR_NO_ENTRY_POINT, BIDI_ERR_FAILED
 // when one of its own blocks cannot be had, or BIDI_ERR_BAD_ARGUMENT when an input does not fit
 // its block; in the last two cases nothing is called. The readers widen both answers whatever

@@ -69,7 +69,7 @@ using namespace vyx;
 extern "C" LONG WINAPI ClrBiDi_GetFeatureInfo(BiDiHandle* handle, LPCWSTR featureName,
                                               FeatureInfo** info) noexcept {
     if (!handle || !featureName || !info || featureName[0] == L'\0' ||
-        !color::FitsAnsiBlock<color::kKeyTextBytes>(featureName)) {
+        !FitsAnsiBlock<color::kKeyTextBytes>(featureName)) {
         return BIDI_ERR_BAD_ARGUMENT;
     }
     GlobalBuffer<FeatureInfo> record;

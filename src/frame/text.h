@@ -31,13 +31,21 @@ void WidenText(wchar_t (&dest)[D], const AnsiBlock<S>& source) noexcept {
     WidenText(dest, D, source.text, S);
 }
 
+// Whether the ANSI form of `text` fits a block of N bytes with its terminator, measured on the
+// stack, so that a request can be refused before anything is allocated or sent. A null text fits.
+template <std::size_t N>
+bool FitsAnsiBlock(const wchar_t* text) noexcept {
+    char probe[N];
+    return NarrowText(probe, N, text);
+}
+
 // Length of a module-filled buffer's text: up to its terminator, at most `capacity` - 1 bytes.
 std::size_t BoundedLength(const char* text, std::size_t capacity) noexcept;
 
 // The ANSI copy of one nullable wide argument, in a block of its own for the query module.
 template <std::size_t N>
 class AnsiArgument {
-public:
+  public:
     explicit AnsiArgument(const wchar_t* text) noexcept {
         if (!text) {
             return;
@@ -57,7 +65,7 @@ public:
     // The ANSI string for the module, or null for a null argument.
     const char* get() const noexcept { return block_ ? block_->text : nullptr; }
 
-private:
+  private:
     GlobalBuffer<AnsiBlock<N>> block_{nullptr};
     LONG status_ = BIDI_OK;
 };
