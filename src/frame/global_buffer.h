@@ -19,7 +19,7 @@ void* AllocateGlobal(std::size_t bytes, HGLOBAL* handle = nullptr) noexcept;
 // buffer handed to the query module live in such blocks; release() hands the block over.
 template <typename T>
 class GlobalBuffer {
-public:
+  public:
     GlobalBuffer() noexcept : GlobalBuffer(1) {}
 
     // An empty buffer when count * sizeof(T) does not fit in 32 bits or memory runs out.
@@ -30,9 +30,6 @@ public:
 
     // Holds nothing.
     GlobalBuffer(std::nullptr_t) noexcept : ptr_(nullptr) {}
-
-    // Takes back a block handed out earlier (null is allowed).
-    static GlobalBuffer Adopt(T* locked) noexcept { return GlobalBuffer(locked, AdoptTag{}); }
 
     GlobalBuffer(const GlobalBuffer&) = delete;
     GlobalBuffer& operator=(const GlobalBuffer&) = delete;
@@ -65,23 +62,16 @@ public:
         if (!ptr_) {
             return;
         }
-        // A block taken here goes back by the handle it came with, which is what GlobalHandle
-        // would find for it, without that search for each short-lived answer block.
-        if (block_) {
-            GlobalUnlock(block_);
-            GlobalFree(block_);
-        } else {
-            ReleaseGlobal(ptr_);
-        }
+        // The block goes back by the handle it came with, which is what GlobalHandle would find
+        // for it, without that search for each short-lived answer block.
+        GlobalUnlock(block_);
+        GlobalFree(block_);
         ptr_ = nullptr;
         block_ = nullptr;
     }
 
-private:
-    struct AdoptTag {};
-    GlobalBuffer(T* locked, AdoptTag) noexcept : ptr_(locked) {}
-
-    HGLOBAL block_ = nullptr;  // the handle of a block taken here; null for an adopted one
+  private:
+    HGLOBAL block_ = nullptr;  // the handle of the block ptr_ points into
     T* ptr_;
 };
 

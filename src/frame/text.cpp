@@ -19,6 +19,15 @@ bool NarrowRaw(char* dest, std::size_t capacity, const wchar_t* source) noexcept
     return true;
 }
 
+// Length of a module-filled buffer's text: up to its terminator, at most `capacity` - 1 bytes.
+std::size_t BoundedLength(const char* text, std::size_t capacity) noexcept {
+    std::size_t length = 0;
+    while (length + 1 < capacity && text[length] != '\0') {
+        ++length;
+    }
+    return length;
+}
+
 void WidenRaw(wchar_t* dest, const char* source, std::size_t length) noexcept {
     for (std::size_t i = 0; i < length; ++i) {
         dest[i] = static_cast<unsigned char>(source[i]);
@@ -27,14 +36,6 @@ void WidenRaw(wchar_t* dest, const char* source, std::size_t length) noexcept {
 }
 
 }  // namespace
-
-std::size_t BoundedLength(const char* text, std::size_t capacity) noexcept {
-    std::size_t length = 0;
-    while (length + 1 < capacity && text[length] != '\0') {
-        ++length;
-    }
-    return length;
-}
 
 bool NarrowText(char* dest, std::size_t capacity, const wchar_t* source) noexcept {
     if (!source) {
@@ -45,8 +46,7 @@ bool NarrowText(char* dest, std::size_t capacity, const wchar_t* source) noexcep
     // too-long text be refused before anything is written.
     const char nul = '\0';
     BOOL usedDefault = FALSE;
-    const int needed =
-        WideCharToMultiByte(CP_ACP, 0, source, -1, nullptr, 0, &nul, &usedDefault);
+    const int needed = WideCharToMultiByte(CP_ACP, 0, source, -1, nullptr, 0, &nul, &usedDefault);
     if (needed <= 0 || usedDefault) {
         return NarrowRaw(dest, capacity, source);
     }
@@ -77,9 +77,9 @@ void WidenText(wchar_t* dest, std::size_t capacity, const char* source,
         dest[0] = L'\0';
         return;
     }
-    const int converted = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, source,
-                                              static_cast<int>(length), dest,
-                                              static_cast<int>(capacity - 1));
+    const int converted =
+        MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, source, static_cast<int>(length), dest,
+                            static_cast<int>(capacity - 1));
     if (converted > 0) {
         dest[converted] = L'\0';
         return;

@@ -39,9 +39,6 @@ bool FitsAnsiBlock(const wchar_t* text) noexcept {
     return NarrowText(probe, N, text);
 }
 
-// Length of a module-filled buffer's text: up to its terminator, at most `capacity` - 1 bytes.
-std::size_t BoundedLength(const char* text, std::size_t capacity) noexcept;
-
 // The ANSI copy of one nullable wide argument, in a block of its own for the query module.
 template <std::size_t N>
 class AnsiArgument {
