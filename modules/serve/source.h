@@ -13,6 +13,15 @@
 
 namespace vyxserve {
 
+// What a snapshot is for: the connection's first one serves whichever comes first, later ones
+// only the family that asks, so a source fetches no more than that family answers from.
+enum class Scope {
+    kAll,         // VyxQuery_Connect
+    kColour,      // Color_OpenSession: the features
+    kAttributes,  // Attribute_OpenSession: trays, toners, installables and the e-mail setting
+    kTemplates,   // JobTPlate_QueryTemplateNames: the templates
+};
+
 class Source {
   public:
     virtual ~Source() = default;
@@ -25,9 +34,10 @@ class Source {
     // VyxQuery_Disconnect: the source lets go of the printer.
     virtual void Disconnect() {}
 
-    // A fresh model of the printer, taken at connect and at each session open. 0, or the
-    // module's code for why there is none (`printer` is then left as it was).
-    virtual LONG Snapshot(Printer& printer) = 0;
+    // A fresh model of the printer, taken at connect and at session opens: at least the parts
+    // that `scope` names are filled (the rest may stay empty). 0, or the module's code for why
+    // there is none (`printer` is then not used).
+    virtual LONG Snapshot(Scope scope, Printer& printer) = 0;
 
     // Color_SetKeyValue with a feature and one of its options, both known to the snapshot.
     // 0 with `sent` true when the printer took the change (the next snapshot shows it); 0 with
