@@ -51,3 +51,13 @@ bench: configure
 	cmake --build $(BUILD) -j $(JOBS) --target vyxbench
 	$(BENCH_RUN) LC_ALL=C.UTF-8 $(CURDIR)/tools/wine/run.sh ./vyxbench.exe $(BENCH_ARGS)
 	$(BENCH_RUN) LC_ALL=ja_JP.UTF-8 $(CURDIR)/tools/wine/run.sh ./vyxbench.exe --templates $(BENCH_ARGS)
+
+# The network codecs' fuzz targets for longer than `make test` gives them, each for SECONDS,
+# going on from the inputs earlier runs found (kept in build/native/fuzz-work):
+#   make fuzz-net SECONDS=600
+SECONDS ?= 300
+.PHONY: fuzz-net
+fuzz-net: build
+	cd $(BUILD)/native && cmake -DVYX_FUZZ_SECONDS=$(SECONDS) . >/dev/null && cmake --build . && \
+		ctest -R _fuzzer --output-on-failure --timeout $$(( $(SECONDS) * 3 + 120 )); \
+		status=$$?; cmake -DVYX_FUZZ_SECONDS=6 . >/dev/null; exit $$status
