@@ -154,8 +154,9 @@ class HttpTransport : public Transport {
         return 0;
     }
 
-    // Reads to the end of the body, each wait shortened to what is left of the deadline, so that
-    // a printer that sends a byte now and then cannot stretch the request past it.
+    // Reads to the end of the body, asking each time only for the bytes already there: a read
+    // of a whole buffer would wait for it to fill, so a printer that sends a byte now and then
+    // could stretch the request far past its deadline. Each wait is cut to what is left.
     std::int32_t ReadBody(HINTERNET post, ULONGLONG deadline, std::string& reply) const {
         char buffer[16384];
         for (;;) {
@@ -165,8 +166,16 @@ class HttpTransport : public Transport {
             }
             DWORD left = static_cast<DWORD>(deadline - now);
             WinHttpSetOption(post, WINHTTP_OPTION_RECEIVE_TIMEOUT, &left, sizeof left);
+            DWORD available = 0;
+            if (!WinHttpQueryDataAvailable(post, &available)) {
+                return Failure(deadline);
+            }
+            if (available == 0) {
+                return 0;
+            }
             DWORD read = 0;
-            if (!WinHttpReadData(post, buffer, sizeof buffer, &read)) {
+            const DWORD wanted = available < sizeof buffer ? available : sizeof buffer;
+            if (!WinHttpReadData(post, buffer, wanted, &read)) {
                 return Failure(deadline);
             }
             if (read == 0) {
