@@ -9,7 +9,7 @@
 #   peers.sh stop DIR      stops every process in DIR/pids, by PID
 #
 # A watchdog stops them all when the process that ran `start` (ctest, or make) goes away, so an
-# interrupted run leaves nothing behind.
+# interrupted run leaves nothing behind; it only ever stops the processes of its own start.
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 command=$1
@@ -117,11 +117,14 @@ CONF
     echo "bad=$bad" >>"$dir/ports.txt"
     echo "closed=$closed" >>"$dir/ports.txt"
 
-    # The watchdog: when the owner ends (or after two hours), stop everything.
+    # The watchdog: when the owner ends (or after two hours), it stops the processes of this
+    # start, by PID; a normal stop ends the watchdog with them.
     setsid sh -c '
         end=$(( $(date +%s) + 7200 ))
-        while kill -0 "$1" 2>/dev/null && [ "$(date +%s)" -lt "$end" ] && [ -f "$3/pids" ]; do sleep 1; done
-        "$2" stop "$3"' watchdog "$owner" "$here/peers.sh" "$dir" </dev/null >/dev/null 2>&1 &
+        while kill -0 "$1" 2>/dev/null && [ "$(date +%s)" -lt "$end" ]; do sleep 1; done
+        kill -TERM $2 2>/dev/null; sleep 2; kill -KILL $2 2>/dev/null' \
+        watchdog "$owner" "$(cat "$dir/pids")" </dev/null >/dev/null 2>&1 &
+    echo $! >>"$dir/pids"
 
     wait_for_port "$bad" || { stop_peers; exit 1; }
 }
