@@ -93,8 +93,17 @@ class HttpTransport : public Transport {
         if (!WinHttpSendRequest(post.get(), L"Content-Type: application/ipp\r\n",
                                 static_cast<DWORD>(-1), const_cast<char*>(request.data()),
                                 static_cast<DWORD>(request.size()),
-                                static_cast<DWORD>(request.size()), 0) ||
-            !WinHttpReceiveResponse(post.get(), nullptr)) {
+                                static_cast<DWORD>(request.size()), 0)) {
+            return Failure(deadline);
+        }
+        // The reply gets what is left of the timeout, not a whole one of its own.
+        DWORD left = Left(deadline);
+        if (left == 0) {
+            return kTimedOut;
+        }
+        WinHttpSetOption(post.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &left, sizeof left);
+        WinHttpSetOption(post.get(), WINHTTP_OPTION_RECEIVE_TIMEOUT, &left, sizeof left);
+        if (!WinHttpReceiveResponse(post.get(), nullptr)) {
             return Failure(deadline);
         }
         const std::int32_t status = StatusOf(post.get());
@@ -124,6 +133,11 @@ class HttpTransport : public Transport {
             return WinHttpSetOption(post, WINHTTP_OPTION_SECURITY_FLAGS, &ignore, sizeof ignore);
         }
         return true;
+    }
+
+    static DWORD Left(ULONGLONG deadline) {
+        const ULONGLONG now = GetTickCount64();
+        return now >= deadline ? 0 : static_cast<DWORD>(deadline - now);
     }
 
     // A failed call: past the deadline it is a time-out whatever WinHTTP says.
@@ -160,11 +174,10 @@ class HttpTransport : public Transport {
     std::int32_t ReadBody(HINTERNET post, ULONGLONG deadline, std::string& reply) const {
         char buffer[16384];
         for (;;) {
-            const ULONGLONG now = GetTickCount64();
-            if (now >= deadline) {
+            DWORD left = Left(deadline);
+            if (left == 0) {
                 return kTimedOut;
             }
-            DWORD left = static_cast<DWORD>(deadline - now);
             WinHttpSetOption(post, WINHTTP_OPTION_RECEIVE_TIMEOUT, &left, sizeof left);
             DWORD available = 0;
             if (!WinHttpQueryDataAvailable(post, &available)) {
