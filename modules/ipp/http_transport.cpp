@@ -127,9 +127,9 @@ class HttpTransport : public Transport {
             return false;
         }
         if (target_.secure && options_.acceptAnyCertificate) {
-            DWORD ignore = SECURITY_FLAG_IGNORE_UNKNOWN_CA | SECURITY_FLAG_IGNORE_CERT_DATE_INVALID |
-                           SECURITY_FLAG_IGNORE_CERT_CN_INVALID |
-                           SECURITY_FLAG_IGNORE_CERT_WRONG_USAGE;
+            DWORD ignore =
+                SECURITY_FLAG_IGNORE_UNKNOWN_CA | SECURITY_FLAG_IGNORE_CERT_DATE_INVALID |
+                SECURITY_FLAG_IGNORE_CERT_CN_INVALID | SECURITY_FLAG_IGNORE_CERT_WRONG_USAGE;
             return WinHttpSetOption(post, WINHTTP_OPTION_SECURITY_FLAGS, &ignore, sizeof ignore);
         }
         return true;

@@ -12,8 +12,8 @@ bool IsDigit(char c) {
 }
 
 bool IsHostChar(char c) {
-    return IsDigit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '-' ||
-           c == '.' || c == '_';
+    return IsDigit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '-' || c == '.' ||
+           c == '_';
 }
 
 bool IsIpv6Char(char c) {
@@ -136,8 +136,8 @@ std::int32_t ParseTarget(const std::string& text, Target& target) {
     }
     const bool v6 = parsed.host.find(':') != std::string::npos;
     parsed.uri = std::string(parsed.secure ? "ipps://" : "ipp://") +
-                 (v6 ? "[" + parsed.host + "]" : parsed.host) + ":" +
-                 std::to_string(parsed.port) + parsed.path;
+                 (v6 ? "[" + parsed.host + "]" : parsed.host) + ":" + std::to_string(parsed.port) +
+                 parsed.path;
     target = parsed;
     return 0;
 }

@@ -17,8 +17,8 @@ struct Target {
 };
 
 struct Options {
-    std::uint32_t timeoutMs = 5000;    // each request, from the first byte sent to the last read
-    std::string user = "vyxbidi";      // requesting-user-name
+    std::uint32_t timeoutMs = 5000;     // each request, from the first byte sent to the last read
+    std::string user = "vyxbidi";       // requesting-user-name
     bool acceptAnyCertificate = false;  // ipps: take a self-signed or otherwise unchecked one
 };
 

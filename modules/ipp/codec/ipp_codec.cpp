@@ -83,8 +83,8 @@ bool LengthFits(std::uint8_t tag, const std::string& value) {
             if (value.size() < 4) {
                 return false;
             }
-            const std::size_t language = (static_cast<std::uint8_t>(value[0]) << 8) |
-                                         static_cast<std::uint8_t>(value[1]);
+            const std::size_t language =
+                (static_cast<std::uint8_t>(value[0]) << 8) | static_cast<std::uint8_t>(value[1]);
             if (value.size() < 4 + language) {
                 return false;
             }

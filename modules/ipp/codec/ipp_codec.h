@@ -12,10 +12,10 @@
 namespace vyxipp {
 
 struct DecodeLimits {
-    std::size_t maxBytes = 1u << 20;     // the whole message
-    std::size_t maxDepth = 16;           // collections inside collections
-    std::size_t maxAttributes = 20000;   // attributes and collection members, all counted
-    std::size_t maxValues = 100000;      // values, all counted
+    std::size_t maxBytes = 1u << 20;    // the whole message
+    std::size_t maxDepth = 16;          // collections inside collections
+    std::size_t maxAttributes = 20000;  // attributes and collection members, all counted
+    std::size_t maxValues = 100000;     // values, all counted
 };
 
 enum class DecodeStatus {

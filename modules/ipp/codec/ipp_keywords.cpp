@@ -13,8 +13,10 @@ struct EnumName {
 
 constexpr EnumName kQuality[] = {{3, "draft"}, {4, "normal"}, {5, "high"}};
 
-constexpr EnumName kOrientation[] = {{3, "portrait"},          {4, "landscape"},
-                                     {5, "reverse-landscape"}, {6, "reverse-portrait"},
+constexpr EnumName kOrientation[] = {{3, "portrait"},
+                                     {4, "landscape"},
+                                     {5, "reverse-landscape"},
+                                     {6, "reverse-portrait"},
                                      {7, "none"}};
 
 constexpr EnumName kPrinterState[] = {{3, "idle"}, {4, "processing"}, {5, "stopped"}};
@@ -105,10 +107,8 @@ constexpr EnumTable Table(const char* attribute, const EnumName (&names)[N]) {
 
 // Every attribute whose values are of these enums, with or without -default or -supported.
 constexpr EnumTable kEnums[] = {
-    Table("print-quality", kQuality),
-    Table("orientation-requested", kOrientation),
-    Table("printer-state", kPrinterState),
-    Table("finishings", kFinishings),
+    Table("print-quality", kQuality),       Table("orientation-requested", kOrientation),
+    Table("printer-state", kPrinterState),  Table("finishings", kFinishings),
     Table("finishings-ready", kFinishings),
 };
 

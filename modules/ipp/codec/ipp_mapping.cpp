@@ -158,7 +158,7 @@ std::string Text(const std::map<std::string, std::string>& values, const std::st
 }
 
 std::vector<std::map<std::string, std::string>> KeyValueList(const Reply& reply,
-                                                              const std::string& name) {
+                                                             const std::string& name) {
     std::vector<std::map<std::string, std::string>> out;
     if (const Attribute* a = reply.Find(name)) {
         for (const Value& v : a->values) {
@@ -303,8 +303,8 @@ std::map<std::string, Media> ReadyMedia(const Reply& reply) {
 }
 
 bool IsPaperTraySource(const std::string& source) {
-    static const char* const kTrays[] = {"main",  "alternate", "large-capacity", "lower",
-                                         "middle", "top",      "bottom",         "side"};
+    static const char* const kTrays[] = {"main",   "alternate", "large-capacity", "lower",
+                                         "middle", "top",       "bottom",         "side"};
     for (const char* t : kTrays) {
         if (source == t) {
             return true;
@@ -345,7 +345,9 @@ std::size_t MapTrays(const Reply& reply, Printer& printer) {
         if (media.count(source) == 0 && sources.size() == trays.size()) {
             source = sources[i];
         }
-        tray.text1 = !name.empty() ? name : !source.empty() ? source : "Tray " + std::to_string(i + 1);
+        tray.text1 = !name.empty()     ? name
+                     : !source.empty() ? source
+                                       : "Tray " + std::to_string(i + 1);
         tray.value1 = Number(values, "maxcapacity", -2);
         tray.value2 = Number(values, "level", -2);
         const auto found = media.find(source);
@@ -355,7 +357,8 @@ std::size_t MapTrays(const Reply& reply, Printer& printer) {
         }
         tray.text4 = values.count("status") ? TrayState(Number(values, "status", 5)) : "Unknown";
         const std::string type = Text(values, "type");
-        paperTrays += type == "sheetFeedAutoRemovableTray" || type == "sheetFeedAutoNonRemovableTray";
+        paperTrays +=
+            type == "sheetFeedAutoRemovableTray" || type == "sheetFeedAutoNonRemovableTray";
         printer.trays.push_back(tray);
     }
     return paperTrays;
@@ -445,12 +448,13 @@ void MapInstallables(const Reply& reply, std::size_t paperTrays, Printer& printe
 
     std::string faxName;
     bool faxModem = false;
-    for (const char* name : {"printer-fax-modem-name", "printer-fax-modem-info",
-                             "printer-fax-modem-number"}) {
+    for (const char* name :
+         {"printer-fax-modem-name", "printer-fax-modem-info", "printer-fax-modem-number"}) {
         if (reply.HasValues(name)) {
             faxModem = true;
             const std::vector<std::string> texts = reply.Strings(name);
-            if (faxName.empty() && !texts.empty() && std::string(name) != "printer-fax-modem-number") {
+            if (faxName.empty() && !texts.empty() &&
+                std::string(name) != "printer-fax-modem-number") {
                 faxName = texts.front();
             }
         }
@@ -471,7 +475,7 @@ void MapInstallables(const Reply& reply, std::size_t paperTrays, Printer& printe
     const bool finisher = !finishers.empty() || !finishings.empty();
     Set(printer, kFinisher, finisher,
         !finisherNames.empty() && !finisherNames.front().empty() ? finisherNames.front()
-                                                                  : "Finisher",
+                                                                 : "Finisher",
         "Finisher");
 
     // The kinds of finisher: each unit's type, else the first word of each finishing.
@@ -509,9 +513,8 @@ void MapInstallables(const Reply& reply, std::size_t paperTrays, Printer& printe
 std::string DateTime(const std::string& b) {
     auto at = [&](std::size_t i) { return static_cast<unsigned>(static_cast<std::uint8_t>(b[i])); };
     char text[40];
-    std::snprintf(text, sizeof text, "%04u-%02u-%02uT%02u:%02u:%02u%c%02u%02u",
-                  at(0) << 8 | at(1), at(2), at(3), at(4), at(5), at(6),
-                  b[8] == '-' ? '-' : '+', at(9), at(10));
+    std::snprintf(text, sizeof text, "%04u-%02u-%02uT%02u:%02u:%02u%c%02u%02u", at(0) << 8 | at(1),
+                  at(2), at(3), at(4), at(5), at(6), b[8] == '-' ? '-' : '+', at(9), at(10));
     return text;
 }
 

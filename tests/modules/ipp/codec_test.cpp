@@ -30,31 +30,41 @@ Message EveryTag() {
     m.requestId = -2;
     Group op{kOperationGroup, {}};
     op.attributes.push_back({"attributes-charset", {Value::String(kCharset, "utf-8")}});
-    op.attributes.push_back({"attributes-natural-language", {Value::String(kNaturalLanguage, "en")}});
+    op.attributes.push_back(
+        {"attributes-natural-language", {Value::String(kNaturalLanguage, "en")}});
     Group printer{kPrinterGroup, {}};
-    printer.attributes.push_back({"i", {Value::Integer(kInteger, INT32_MIN), Value::Integer(kInteger, 7)}});
+    printer.attributes.push_back(
+        {"i", {Value::Integer(kInteger, INT32_MIN), Value::Integer(kInteger, 7)}});
     printer.attributes.push_back({"e", {Value::Integer(kEnum, 4)}});
     printer.attributes.push_back({"b", {Value::Boolean(true), Value::Boolean(false)}});
     printer.attributes.push_back({"o", {Value::String(kOctetString, std::string("a\0b", 3))}});
-    printer.attributes.push_back({"d", {Value::String(kDateTime, Bytes({7, 234, 12, 9, 1, 2, 3, 0, '+', 1, 0}))}});
+    printer.attributes.push_back(
+        {"d", {Value::String(kDateTime, Bytes({7, 234, 12, 9, 1, 2, 3, 0, '+', 1, 0}))}});
     printer.attributes.push_back({"r", {Value::Resolution(600, 1200, 3)}});
     printer.attributes.push_back({"g", {Value::Range(1, 999)}});
     printer.attributes.push_back({"tl", {Value::TextWithLanguage(kTextWithLanguage, "fr", "Bac")}});
     printer.attributes.push_back({"nl", {Value::TextWithLanguage(kNameWithLanguage, "de", "")}});
     for (std::uint8_t tag : {kTextWithoutLanguage, kNameWithoutLanguage, kKeyword, kUri, kUriScheme,
                              kCharset, kNaturalLanguage, kMimeMediaType}) {
-        printer.attributes.push_back({"s" + std::to_string(tag), {Value::String(tag, "v\xC3\xA9")}});
+        printer.attributes.push_back(
+            {"s" + std::to_string(tag), {Value::String(tag, "v\xC3\xA9")}});
     }
     for (std::uint8_t tag : {kUnsupportedValue, kUnknownValue, kNoValue, kNotSettable,
                              kDeleteAttribute, kAdminDefine}) {
         printer.attributes.push_back({"x" + std::to_string(tag), {Value::String(tag, "")}});
     }
     printer.attributes.push_back({"ext", {Value::String(kExtension, Bytes({0, 0, 0x40, 0}))}});
-    Attribute inner{"media-size", {Value::Collection({{"x-dimension", {Value::Integer(kInteger, 21000)}},
-                                                      {"y-dimension", {Value::Integer(kInteger, 29700)}}})}};
-    Attribute middle{"media-col", {Value::Collection({inner, {"media-type", {Value::String(kKeyword, "plain")}}})}};
-    printer.attributes.push_back({"c", {Value::Collection({middle, {"k", {Value::String(kKeyword, "a"), Value::String(kKeyword, "b")}}}),
-                                        Value::Collection({})}});
+    Attribute inner{"media-size",
+                    {Value::Collection({{"x-dimension", {Value::Integer(kInteger, 21000)}},
+                                        {"y-dimension", {Value::Integer(kInteger, 29700)}}})}};
+    Attribute middle{
+        "media-col",
+        {Value::Collection({inner, {"media-type", {Value::String(kKeyword, "plain")}}})}};
+    printer.attributes.push_back(
+        {"c",
+         {Value::Collection(
+              {middle, {"k", {Value::String(kKeyword, "a"), Value::String(kKeyword, "b")}}}),
+          Value::Collection({})}});
     m.groups = {op, printer, Group{kJobGroup, {}}};
     return m;
 }
@@ -88,16 +98,16 @@ TEST(IppCodec, EncodesTheWireBytesOfASmallRequest) {
                        {"c", {Value::Collection({{"m", {Value::Integer(kInteger, 5)}}})}}}}};
     std::string out;
     ASSERT_TRUE(Encode(m, out));
-    const std::string expected = Bytes({
-        2, 0, 0, 0x0B, 1, 2, 3, 4,  // version 2.0, operation, request id
-        0x01,                       // operation attributes
-        0x44, 0, 1, 'a', 0, 2, 'x', 'y',  // a = xy
-        0x44, 0, 0, 0, 1, 'z',            // additional value z
-        0x34, 0, 1, 'c', 0, 0,            // c: begCollection
-        0x4A, 0, 0, 0, 1, 'm',            // member name m
-        0x21, 0, 0, 0, 4, 0, 0, 0, 5,     // integer 5
-        0x37, 0, 0, 0, 0,                 // endCollection
-        0x03});
+    const std::string expected =
+        Bytes({2,    0, 0, 0x0B, 1, 2,   3,   4,       // version 2.0, operation, request id
+               0x01,                                   // operation attributes
+               0x44, 0, 1, 'a',  0, 2,   'x', 'y',     // a = xy
+               0x44, 0, 0, 0,    1, 'z',               // additional value z
+               0x34, 0, 1, 'c',  0, 0,                 // c: begCollection
+               0x4A, 0, 0, 0,    1, 'm',               // member name m
+               0x21, 0, 0, 0,    4, 0,   0,   0,   5,  // integer 5
+               0x37, 0, 0, 0,    0,                    // endCollection
+               0x03});
     EXPECT_EQ(out, expected);
 }
 
@@ -152,27 +162,39 @@ TEST(IppCodec, RefusesWhatBreaksTheRules) {
         DecodeStatus status;
     } cases[] = {
         {"reserved delimiter", Bytes({0x00, 0x03}), DecodeStatus::kBadTag},
-        {"value before a group", Bytes({0x21, 0, 1, 'a', 0, 4, 0, 0, 0, 1, 0x03}), DecodeStatus::kBadStructure},
-        {"additional value first", Bytes({0x04, 0x21, 0, 0, 0, 4, 0, 0, 0, 1, 0x03}), DecodeStatus::kBadStructure},
-        {"integer of 3 bytes", Bytes({0x04, 0x21, 0, 1, 'a', 0, 3, 0, 0, 1, 0x03}), DecodeStatus::kBadLength},
-        {"enum of 5 bytes", Bytes({0x04, 0x23, 0, 1, 'a', 0, 5, 0, 0, 0, 0, 1, 0x03}), DecodeStatus::kBadLength},
-        {"boolean of 2 bytes", Bytes({0x04, 0x22, 0, 1, 'a', 0, 2, 0, 1, 0x03}), DecodeStatus::kBadLength},
-        {"range of 4 bytes", Bytes({0x04, 0x33, 0, 1, 'a', 0, 4, 0, 0, 0, 1, 0x03}), DecodeStatus::kBadLength},
+        {"value before a group", Bytes({0x21, 0, 1, 'a', 0, 4, 0, 0, 0, 1, 0x03}),
+         DecodeStatus::kBadStructure},
+        {"additional value first", Bytes({0x04, 0x21, 0, 0, 0, 4, 0, 0, 0, 1, 0x03}),
+         DecodeStatus::kBadStructure},
+        {"integer of 3 bytes", Bytes({0x04, 0x21, 0, 1, 'a', 0, 3, 0, 0, 1, 0x03}),
+         DecodeStatus::kBadLength},
+        {"enum of 5 bytes", Bytes({0x04, 0x23, 0, 1, 'a', 0, 5, 0, 0, 0, 0, 1, 0x03}),
+         DecodeStatus::kBadLength},
+        {"boolean of 2 bytes", Bytes({0x04, 0x22, 0, 1, 'a', 0, 2, 0, 1, 0x03}),
+         DecodeStatus::kBadLength},
+        {"range of 4 bytes", Bytes({0x04, 0x33, 0, 1, 'a', 0, 4, 0, 0, 0, 1, 0x03}),
+         DecodeStatus::kBadLength},
         {"text with a language longer than its value",
          Bytes({0x04, 0x35, 0, 1, 'a', 0, 5, 0, 2, 'e', 'n', 0, 0x03}), DecodeStatus::kBadLength},
         {"text with a language and bytes left over",
-         Bytes({0x04, 0x35, 0, 1, 'a', 0, 7, 0, 0, 0, 1, 'x', 'y', 'z', 0x03}), DecodeStatus::kBadLength},
-        {"end of a collection outside one", Bytes({0x04, 0x37, 0, 1, 'a', 0, 0, 0x03}), DecodeStatus::kBadStructure},
-        {"member name outside a collection", Bytes({0x04, 0x4A, 0, 1, 'a', 0, 1, 'm', 0x03}), DecodeStatus::kBadStructure},
+         Bytes({0x04, 0x35, 0, 1, 'a', 0, 7, 0, 0, 0, 1, 'x', 'y', 'z', 0x03}),
+         DecodeStatus::kBadLength},
+        {"end of a collection outside one", Bytes({0x04, 0x37, 0, 1, 'a', 0, 0, 0x03}),
+         DecodeStatus::kBadStructure},
+        {"member name outside a collection", Bytes({0x04, 0x4A, 0, 1, 'a', 0, 1, 'm', 0x03}),
+         DecodeStatus::kBadStructure},
         {"member value before its name",
          Bytes({0x04, 0x34, 0, 1, 'c', 0, 0, 0x21, 0, 0, 0, 4, 0, 0, 0, 1, 0x37, 0, 0, 0, 0, 0x03}),
          DecodeStatus::kBadStructure},
-        {"empty member name", Bytes({0x04, 0x34, 0, 1, 'c', 0, 0, 0x4A, 0, 0, 0, 0, 0x37, 0, 0, 0, 0, 0x03}),
+        {"empty member name",
+         Bytes({0x04, 0x34, 0, 1, 'c', 0, 0, 0x4A, 0, 0, 0, 0, 0x37, 0, 0, 0, 0, 0x03}),
          DecodeStatus::kBadStructure},
         {"group delimiter inside a collection", Bytes({0x04, 0x34, 0, 1, 'c', 0, 0, 0x03}),
          DecodeStatus::kBadStructure},
-        {"name longer than the bytes", Bytes({0x04, 0x44, 0xFF, 0xFF, 'a'}), DecodeStatus::kTruncated},
-        {"value longer than the bytes", Bytes({0x04, 0x44, 0, 1, 'a', 0x80, 0x00, 'x', 0x03}), DecodeStatus::kTruncated},
+        {"name longer than the bytes", Bytes({0x04, 0x44, 0xFF, 0xFF, 'a'}),
+         DecodeStatus::kTruncated},
+        {"value longer than the bytes", Bytes({0x04, 0x44, 0, 1, 'a', 0x80, 0x00, 'x', 0x03}),
+         DecodeStatus::kTruncated},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -17,10 +17,14 @@ TEST(IppConnection, AcceptedPrinterUris) {
         const char* path;
         bool secure;
     } cases[] = {
-        {"ipp://printer:631/ipp/print", "ipp://printer:631/ipp/print", "printer", 631, "/ipp/print", false},
-        {"IPPS://Printer.Example/ipp/print", "ipps://Printer.Example:631/ipp/print", "Printer.Example", 631, "/ipp/print", true},
-        {"ipp://127.0.0.1:8631", "ipp://127.0.0.1:8631/ipp/print", "127.0.0.1", 8631, "/ipp/print", false},
-        {"ipp://[::1]:8000/printers/q?x=1", "ipp://[::1]:8000/printers/q?x=1", "::1", 8000, "/printers/q?x=1", false},
+        {"ipp://printer:631/ipp/print", "ipp://printer:631/ipp/print", "printer", 631, "/ipp/print",
+         false},
+        {"IPPS://Printer.Example/ipp/print", "ipps://Printer.Example:631/ipp/print",
+         "Printer.Example", 631, "/ipp/print", true},
+        {"ipp://127.0.0.1:8631", "ipp://127.0.0.1:8631/ipp/print", "127.0.0.1", 8631, "/ipp/print",
+         false},
+        {"ipp://[::1]:8000/printers/q?x=1", "ipp://[::1]:8000/printers/q?x=1", "::1", 8000,
+         "/printers/q?x=1", false},
         {"printer", "ipp://printer:631/ipp/print", "printer", 631, "/ipp/print", false},
         {"10.0.0.7:9100", "ipp://10.0.0.7:9100/ipp/print", "10.0.0.7", 9100, "/ipp/print", false},
         {"[fe80::1]", "ipp://[fe80::1]:631/ipp/print", "fe80::1", 631, "/ipp/print", false},
@@ -39,11 +43,27 @@ TEST(IppConnection, AcceptedPrinterUris) {
 }
 
 TEST(IppConnection, RefusedPrinterUris) {
-    for (const char* text : {"", "http://printer/ipp", "ipp://", "ipp:///ipp/print", "ipp://host:0/",
-                             "ipp://host:65536/", "ipp://host:/x", "ipp://host:12a/", "ipp://user@host/",
-                             "ipp://ho st/", "ipp://host/a b", "ipp://host/a\"b", "ipp://host/#frag",
-                             "printer/ipp/print", "ipp://[::1/", "ipp://[]/", "ipp://[::1]x/",
-                             "ipp://[g::1]/", "ipp://h\xC3\xA9/", "ipp://host:631:632/", "ipp://host\t/"}) {
+    for (const char* text : {"",
+                             "http://printer/ipp",
+                             "ipp://",
+                             "ipp:///ipp/print",
+                             "ipp://host:0/",
+                             "ipp://host:65536/",
+                             "ipp://host:/x",
+                             "ipp://host:12a/",
+                             "ipp://user@host/",
+                             "ipp://ho st/",
+                             "ipp://host/a b",
+                             "ipp://host/a\"b",
+                             "ipp://host/#frag",
+                             "printer/ipp/print",
+                             "ipp://[::1/",
+                             "ipp://[]/",
+                             "ipp://[::1]x/",
+                             "ipp://[g::1]/",
+                             "ipp://h\xC3\xA9/",
+                             "ipp://host:631:632/",
+                             "ipp://host\t/"}) {
         SCOPED_TRACE(text);
         Target t;
         t.host = "unchanged";
@@ -69,9 +89,9 @@ TEST(IppConnection, Options) {
     EXPECT_EQ(o.user, "vyxbidi");
 
     for (const char* text : {"timeout", "timeout=", "timeout=99", "timeout=120001", "timeout=-5",
-                             "timeout=5s", "timeout=0000000100", "timeout=1;timeout=2", "user=",
-                             "user=a b", "user=123456789012345678901234567890123", "cert=yes",
-                             "Timeout=100", " timeout=100", "speed=3", "=1"}) {
+                             "timeout=5s", "timeout=0000000100", "timeout=1;timeout=2",
+                             "user=", "user=a b", "user=123456789012345678901234567890123",
+                             "cert=yes", "Timeout=100", " timeout=100", "speed=3", "=1"}) {
         SCOPED_TRACE(text);
         Options refused;
         refused.user = "unchanged";

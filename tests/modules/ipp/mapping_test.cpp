@@ -29,8 +29,9 @@ Message ReplyWith(std::vector<Attribute> attributes, std::int32_t requestId = 7)
     Message m;
     m.code = kSuccessfulOk;
     m.requestId = requestId;
-    m.groups = {Group{kOperationGroup, {{"attributes-charset", {Value::String(kCharset, "utf-8")}}}},
-                Group{kPrinterGroup, std::move(attributes)}};
+    m.groups = {
+        Group{kOperationGroup, {{"attributes-charset", {Value::String(kCharset, "utf-8")}}}},
+        Group{kPrinterGroup, std::move(attributes)}};
     return m;
 }
 
@@ -44,16 +45,16 @@ vyxserve::Printer Map(const std::vector<Attribute>& attributes, unsigned parts =
 
 TEST(IppMapping, ColourFeaturesComeFromSupportedAndDefault) {
     PrinterFacts facts;
-    const vyxserve::Printer p = Map(
-        {{"print-color-mode-supported", {K("auto"), K("color"), K("monochrome"), K("color")}},
-         {"print-color-mode-default", {K("monochrome")}},
-         {"print-quality-supported", {E(3), E(4), E(5), E(9), I(4)}},
-         {"print-quality-default", {E(5)}},
-         {"print-rendering-intent-supported", {K("perceptual"), K("relative-bpc")}},
-         {"print-rendering-intent-default", {K("saturation")}},  // not among the supported
-         {"print-content-optimize-default", {K("photo")}},       // no -supported: no feature
-         {"operations-supported", {E(0x0B), E(0x13)}}},
-        kFeatures, &facts);
+    const vyxserve::Printer p =
+        Map({{"print-color-mode-supported", {K("auto"), K("color"), K("monochrome"), K("color")}},
+             {"print-color-mode-default", {K("monochrome")}},
+             {"print-quality-supported", {E(3), E(4), E(5), E(9), I(4)}},
+             {"print-quality-default", {E(5)}},
+             {"print-rendering-intent-supported", {K("perceptual"), K("relative-bpc")}},
+             {"print-rendering-intent-default", {K("saturation")}},  // not among the supported
+             {"print-content-optimize-default", {K("photo")}},       // no -supported: no feature
+             {"operations-supported", {E(0x0B), E(0x13)}}},
+            kFeatures, &facts);
     ASSERT_EQ(p.features.size(), 3u);
     EXPECT_EQ(p.features[0].key, "print-color-mode");
     EXPECT_EQ(p.features[0].name, "Colour mode");
@@ -66,8 +67,7 @@ TEST(IppMapping, ColourFeaturesComeFromSupportedAndDefault) {
     EXPECT_EQ(p.features[1].options[0].value, "draft");
     EXPECT_EQ(p.features[1].options[2].label, "High");
     EXPECT_EQ(p.features[1].selected, 2u);
-    EXPECT_EQ(p.features[2].options[1].label,
-              "Relative colorimetric, black point compensation");
+    EXPECT_EQ(p.features[2].options[1].label, "Relative colorimetric, black point compensation");
     EXPECT_EQ(p.features[2].selected, 2u);  // nothing selected
     EXPECT_TRUE(facts.settable);
     EXPECT_TRUE(p.trays.empty());  // only the features were asked for
@@ -82,22 +82,24 @@ TEST(IppMapping, TraysJoinReadyMediaBySource) {
         if (size) {
             members.push_back({"media-size-name", {K(size)}});
         } else {
-            members.push_back({"media-size", {Value::Collection({{"x-dimension", {I(21590)}},
-                                                                 {"y-dimension", {I(27940)}}})}});
+            members.push_back(
+                {"media-size",
+                 {Value::Collection({{"x-dimension", {I(21590)}}, {"y-dimension", {I(27940)}}})}});
         }
         members.push_back({"media-type", {K(type)}});
         return Value::Collection(members);
     };
     const vyxserve::Printer p = Map({
         {"printer-input-tray",
-         {O("type=sheetFeedAutoRemovableTray;mediafeed=0;maxcapacity=500;level=350;status=0;name=Tray 1;"),
+         {O("type=sheetFeedAutoRemovableTray;mediafeed=0;maxcapacity=500;level=350;status=0;name="
+            "Tray 1;"),
           O("type=sheetFeedAutoRemovableTray;maxcapacity=1500;level=-3;status=19;name=tray-2"),
           O("type=sheetFeedManual;maxcapacity=-2;level=-2;status=106;name=;"),
           O("level=12x;maxcapacity=99999999999")}},
         {"media-source-supported", {K("tray-1"), K("tray-2"), K("manual"), K("roll-1")}},
-        {"media-col-ready", {media("tray-1", "iso_a4_210x297mm", "stationery"),
-                             media("tray-2", nullptr, "cardstock"),
-                             media("manual", "na_letter_8.5x11in", "labels")}},
+        {"media-col-ready",
+         {media("tray-1", "iso_a4_210x297mm", "stationery"), media("tray-2", nullptr, "cardstock"),
+          media("manual", "na_letter_8.5x11in", "labels")}},
     });
     ASSERT_EQ(p.trays.size(), 4u);
     struct Expected {
@@ -106,7 +108,8 @@ TEST(IppMapping, TraysJoinReadyMediaBySource) {
     } expected[] = {
         {"Tray 1", "iso_a4_210x297mm", "stationery", "Ready", 500, 350},
         {"tray-2", "215.9x279.4mm", "cardstock", "Broken, critical alert", 1500, -3},
-        {"manual", "na_letter_8.5x11in", "labels", "Standby, off-line, alert, transitioning", -2, -2},
+        {"manual", "na_letter_8.5x11in", "labels", "Standby, off-line, alert, transitioning", -2,
+         -2},
         {"roll-1", "", "", "Unknown", -2, -2},
     };
     for (std::size_t i = 0; i < 4; ++i) {
@@ -123,7 +126,8 @@ TEST(IppMapping, TraysJoinReadyMediaBySource) {
 }
 
 TEST(IppMapping, WithoutInputTraysTheMediaSourcesAreTheTrays) {
-    const vyxserve::Printer p = Map({{"media-source-supported", {K("auto"), K("main"), K("manual")}}});
+    const vyxserve::Printer p =
+        Map({{"media-source-supported", {K("auto"), K("main"), K("manual")}}});
     ASSERT_EQ(p.trays.size(), 3u);
     EXPECT_EQ(p.trays[1].text1, "main");
     EXPECT_EQ(p.trays[1].value1, -2);
@@ -137,7 +141,8 @@ TEST(IppMapping, WithoutInputTraysTheMediaSourcesAreTheTrays) {
 TEST(IppMapping, SuppliesFromPrinterSupplyElseMarkers) {
     vyxserve::Printer p = Map({
         {"printer-supply",
-         {O("index=1;class=supplyThatIsConsumed;type=toner;unit=percent;maxcapacity=100;level=80;colorantname=black;"),
+         {O("index=1;class=supplyThatIsConsumed;type=toner;unit=percent;maxcapacity=100;level=80;"
+            "colorantname=black;"),
           O("type=toner;maxcapacity=2000;level=500;colorantname=cyan"),
           O("type=wasteToner;maxcapacity=100;level=-3"), O("level=150;maxcapacity=100")}},
         {"printer-supply-description", {T("Black toner"), T("")}},
@@ -157,8 +162,9 @@ TEST(IppMapping, SuppliesFromPrinterSupplyElseMarkers) {
 
     p = Map({{"marker-names", {T("Black"), T("")}},
              {"marker-levels", {I(40), K("x"), I(-2)}},
-             {"marker-colors", {Value::String(kNameWithoutLanguage, "#000000"),
-                                Value::String(kNameWithoutLanguage, "#00FFFF")}},
+             {"marker-colors",
+              {Value::String(kNameWithoutLanguage, "#000000"),
+               Value::String(kNameWithoutLanguage, "#00FFFF")}},
              {"marker-types", {K("toner"), K("toner"), K("ink")}}});
     ASSERT_EQ(p.toners.size(), 3u);
     EXPECT_EQ(p.toners[0].text1, "Black");
@@ -179,28 +185,95 @@ TEST(IppMapping, InstallableOptions) {
         const char* text2;
     } cases[] = {
         {"one-sided only", {{"sides-supported", {K("one-sided")}}}, kDuplex, false, "Duplex unit"},
-        {"two-sided", {{"sides-supported", {K("one-sided"), K("two-sided-short-edge")}}}, kDuplex, true, "Two-sided printing"},
+        {"two-sided",
+         {{"sides-supported", {K("one-sided"), K("two-sided-short-edge")}}},
+         kDuplex,
+         true,
+         "Two-sided printing"},
         {"one bin", {{"output-bin-supported", {K("face-up")}}}, kSorter, false, "Sorter"},
-        {"two bins", {{"output-bin-supported", {K("face-up"), K("face-down")}}}, kSorter, true, "2 output bins"},
+        {"two bins",
+         {{"output-bin-supported", {K("face-up"), K("face-down")}}},
+         kSorter,
+         true,
+         "2 output bins"},
         {"a mailbox", {{"output-bin-supported", {K("mailbox-1")}}}, kSorter, true, "1 output bin"},
-        {"output trays", {{"printer-output-tray", {O("type=unRemovableBin"), O("type=mailBox"), O("x")}}}, kSorter, true, "3 output bins"},
-        {"face-down bin", {{"output-bin-supported", {K("face-down")}}}, kFaceDownUnit, true, "Face-down output"},
-        {"face-down tray", {{"printer-output-tray", {O("type=unRemovableBin;pagedelivery=faceDown;")}}}, kFaceDownUnit, true, "Face-down output"},
-        {"face-up tray", {{"printer-output-tray", {O("pagedelivery=faceUp")}}}, kFaceDownUnit, false, "Face-down unit"},
-        {"fax modem", {{"printer-fax-modem-name", {Value::String(kNameWithoutLanguage, "Line 1")}}}, kFax, true, "Line 1"},
-        {"fax number only", {{"printer-fax-modem-number", {Value::String(kUri, "tel:123")}}}, kFax, true, "Fax"},
-        {"faxout feature", {{"ipp-features-supported", {K("ipp-everywhere"), K("faxout")}}}, kFax, true, "Fax"},
-        {"fax modem of no value", {{"printer-fax-modem-name", {Value::String(kNoValue, "")}}}, kFax, false, "Fax"},
+        {"output trays",
+         {{"printer-output-tray", {O("type=unRemovableBin"), O("type=mailBox"), O("x")}}},
+         kSorter,
+         true,
+         "3 output bins"},
+        {"face-down bin",
+         {{"output-bin-supported", {K("face-down")}}},
+         kFaceDownUnit,
+         true,
+         "Face-down output"},
+        {"face-down tray",
+         {{"printer-output-tray", {O("type=unRemovableBin;pagedelivery=faceDown;")}}},
+         kFaceDownUnit,
+         true,
+         "Face-down output"},
+        {"face-up tray",
+         {{"printer-output-tray", {O("pagedelivery=faceUp")}}},
+         kFaceDownUnit,
+         false,
+         "Face-down unit"},
+        {"fax modem",
+         {{"printer-fax-modem-name", {Value::String(kNameWithoutLanguage, "Line 1")}}},
+         kFax,
+         true,
+         "Line 1"},
+        {"fax number only",
+         {{"printer-fax-modem-number", {Value::String(kUri, "tel:123")}}},
+         kFax,
+         true,
+         "Fax"},
+        {"faxout feature",
+         {{"ipp-features-supported", {K("ipp-everywhere"), K("faxout")}}},
+         kFax,
+         true,
+         "Fax"},
+        {"fax modem of no value",
+         {{"printer-fax-modem-name", {Value::String(kNoValue, "")}}},
+         kFax,
+         false,
+         "Fax"},
         {"no fax", {{"ipp-features-supported", {K("ipp-everywhere")}}}, kFax, false, "Fax"},
-        {"scan and fax", {{"printer-service-type", {K("print"), K("scan"), K("faxout")}}}, kMfpOption, true, "Scan, fax"},
+        {"scan and fax",
+         {{"printer-service-type", {K("print"), K("scan"), K("faxout")}}},
+         kMfpOption,
+         true,
+         "Scan, fax"},
         {"fax only", {{"ipp-features-supported", {K("faxout")}}}, kMfpOption, true, "Fax"},
         {"print only", {{"printer-service-type", {K("print")}}}, kMfpOption, false, "MFP option"},
         {"finishings none", {{"finishings-supported", {E(3)}}}, kFinisher, false, "Finisher"},
-        {"finishings", {{"finishings-supported", {E(3), E(20), E(74), E(93), E(4)}}}, kFinisherOption, true, "staple-top-left, punch-dual-left, fold-half, staple"},
-        {"kinds from finishings", {{"finishings-supported", {E(3), E(20), E(74), E(4), E(999)}}}, kFinisherType, true, "staple, punch, 999"},
-        {"kinds from units", {{"printer-finisher", {O("type=stitcher;unit=items"), O("type=punch"), O("type=stitcher")}}, {"finishings-supported", {E(4)}}}, kFinisherType, true, "stitcher, punch"},
-        {"finisher unit", {{"printer-finisher", {O("type=stitcher")}}, {"printer-finisher-description", {T("Booklet finisher")}}}, kFinisher, true, "Booklet finisher"},
-        {"finisher without a name", {{"finishings-supported", {E(4)}}}, kFinisher, true, "Finisher"},
+        {"finishings",
+         {{"finishings-supported", {E(3), E(20), E(74), E(93), E(4)}}},
+         kFinisherOption,
+         true,
+         "staple-top-left, punch-dual-left, fold-half, staple"},
+        {"kinds from finishings",
+         {{"finishings-supported", {E(3), E(20), E(74), E(4), E(999)}}},
+         kFinisherType,
+         true,
+         "staple, punch, 999"},
+        {"kinds from units",
+         {{"printer-finisher",
+           {O("type=stitcher;unit=items"), O("type=punch"), O("type=stitcher")}},
+          {"finishings-supported", {E(4)}}},
+         kFinisherType,
+         true,
+         "stitcher, punch"},
+        {"finisher unit",
+         {{"printer-finisher", {O("type=stitcher")}},
+          {"printer-finisher-description", {T("Booklet finisher")}}},
+         kFinisher,
+         true,
+         "Booklet finisher"},
+        {"finisher without a name",
+         {{"finishings-supported", {E(4)}}},
+         kFinisher,
+         true,
+         "Finisher"},
         {"no finisher options", {}, kFinisherOption, false, "Finisher options"},
     };
     for (const Case& c : cases) {
@@ -213,24 +286,28 @@ TEST(IppMapping, InstallableOptions) {
 }
 
 TEST(IppMapping, PresetsBecomeTemplatesWithFlattenedItems) {
-    const Value mediaSize = Value::Collection({{"x-dimension", {I(21000)}}, {"y-dimension", {I(29700)}}});
-    const vyxserve::Printer p = Map(
-        {{"job-presets-supported",
-          {Value::Collection({{"preset-name", {Value::String(kNameWithoutLanguage, "Draft\tcopy")}},
-                              {"print-quality", {E(3)}},
-                              {"sides", {K("one-sided"), K("two-sided-long-edge")}},
-                              {"media-col", {Value::Collection({{"media-size", {mediaSize}},
-                                                                {"media-source", {K("tray-1")}}})}},
-                              {"finishings-col", {Value::Collection({{"finishing-template", {K("staple")}}}),
-                                                  Value::Collection({{"finishing-template", {K("punch")}}})}},
-                              {"finishings", {E(4), E(74)}},
-                              {"copies", {I(2)}},
-                              {"page-ranges", {Value::Range(1, 5)}},
-                              {"printer-resolution", {Value::Resolution(600, 600, 3)}},
-                              {"job-name", {Value::TextWithLanguage(kNameWithLanguage, "fr", "Brouillon\n")}},
-                              {"ipp-attribute-fidelity", {Value::Boolean(false)}}}),
-           K("not a collection"), Value::Collection({{"copies", {I(1)}}})}}},
-        kTemplates);
+    const Value mediaSize =
+        Value::Collection({{"x-dimension", {I(21000)}}, {"y-dimension", {I(29700)}}});
+    const vyxserve::Printer p =
+        Map({{"job-presets-supported",
+              {Value::Collection(
+                   {{"preset-name", {Value::String(kNameWithoutLanguage, "Draft\tcopy")}},
+                    {"print-quality", {E(3)}},
+                    {"sides", {K("one-sided"), K("two-sided-long-edge")}},
+                    {"media-col",
+                     {Value::Collection(
+                         {{"media-size", {mediaSize}}, {"media-source", {K("tray-1")}}})}},
+                    {"finishings-col",
+                     {Value::Collection({{"finishing-template", {K("staple")}}}),
+                      Value::Collection({{"finishing-template", {K("punch")}}})}},
+                    {"finishings", {E(4), E(74)}},
+                    {"copies", {I(2)}},
+                    {"page-ranges", {Value::Range(1, 5)}},
+                    {"printer-resolution", {Value::Resolution(600, 600, 3)}},
+                    {"job-name", {Value::TextWithLanguage(kNameWithLanguage, "fr", "Brouillon\n")}},
+                    {"ipp-attribute-fidelity", {Value::Boolean(false)}}}),
+               K("not a collection"), Value::Collection({{"copies", {I(1)}}})}}},
+            kTemplates);
     ASSERT_EQ(p.templates.size(), 2u);
     EXPECT_EQ(p.templates[0].name, "Draft copy");
     EXPECT_EQ(p.templates[0].tag, 1);
@@ -254,8 +331,9 @@ TEST(IppMapping, PresetsBecomeTemplatesWithFlattenedItems) {
 }
 
 TEST(IppMapping, EMailNotificationFollowsMailto) {
-    vyxserve::Printer p = Map({{"notify-schemes-supported", {Value::String(kUriScheme, "ippget"),
-                                                             Value::String(kUriScheme, "MAILTO")}}});
+    vyxserve::Printer p =
+        Map({{"notify-schemes-supported",
+              {Value::String(kUriScheme, "ippget"), Value::String(kUriScheme, "MAILTO")}}});
     EXPECT_TRUE(p.email.enabled);
     EXPECT_EQ(p.email.events, 0xFFFFFFFFu);
     p = Map({{"notify-schemes-supported", {Value::String(kUriScheme, "ippget")}}});
@@ -269,9 +347,9 @@ TEST(IppMapping, TextsAreCleaned) {
         {"Bac inf\xC3\xA9rieur", "Bac inf\xC3\xA9rieur"},
         {"\xE7\xB4\x99 \xF0\x9F\x96\xA8", "\xE7\xB4\x99 \xF0\x9F\x96\xA8"},
         {"a\tb\nc\x7F", "a b c "},
-        {"\xC3", "\xEF\xBF\xBD"},                        // cut sequence
-        {"\xC0\xAF", "\xEF\xBF\xBD\xEF\xBF\xBD"},        // overlong
-        {"\xED\xA0\x80", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},  // surrogate
+        {"\xC3", "\xEF\xBF\xBD"},                                                  // cut sequence
+        {"\xC0\xAF", "\xEF\xBF\xBD\xEF\xBF\xBD"},                                  // overlong
+        {"\xED\xA0\x80", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},                  // surrogate
         {"\xF4\x90\x80\x80", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},  // past U+10FFFF
         {std::string("a\0b", 3), "a b"},
     };
@@ -286,7 +364,8 @@ TEST(IppMapping, RequestsNameTheirPartsOnly) {
     std::string bytes;
     ASSERT_TRUE(Encode(m, bytes));
     Message back;
-    ASSERT_EQ(Decode(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), DecodeLimits(), back),
+    ASSERT_EQ(Decode(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(),
+                     DecodeLimits(), back),
               DecodeStatus::kOk);
     EXPECT_EQ(back.code, kGetPrinterAttributes);
     EXPECT_EQ(back.requestId, 42);
@@ -310,7 +389,8 @@ TEST(IppMapping, RequestsNameTheirPartsOnly) {
     EXPECT_EQ(quality->values[0].tag, kEnum);
     EXPECT_EQ(quality->values[0].AsInteger(), 5);
     ASSERT_TRUE(SetDefaultRequest("u", "bob", "print-color-mode", "monochrome", 9, set));
-    EXPECT_EQ(set.Find(kPrinterGroup, "print-color-mode-default")->values[0].AsString(), "monochrome");
+    EXPECT_EQ(set.Find(kPrinterGroup, "print-color-mode-default")->values[0].AsString(),
+              "monochrome");
     EXPECT_FALSE(SetDefaultRequest("u", "bob", "print-quality", "best", 9, set));
     EXPECT_FALSE(SetDefaultRequest("u", "bob", "media", "a4", 9, set));
 }

@@ -26,7 +26,7 @@ stop_peers() {
         sleep 0.1
     done
     for pid in $pids; do kill -KILL "$pid" 2>/dev/null || true; done
-    rm -f "$dir/pids"
+    rm -f "$dir/pids" "$dir/ports.txt"
 }
 
 free_ports() {
