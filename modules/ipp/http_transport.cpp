@@ -1,10 +1,11 @@
 // IPP over WinHTTP. WinHTTP is a system DLL, so the module still imports nothing else, and it
 // brings TLS for ipps://, which a socket of our own could not have without another library.
-// Each request gets a connection of its own: on a kept-alive connection WinHTTP writes headers
-// and body in two sends without TCP_NODELAY and then waits about 40 ms on the peer's delayed
-// acknowledgement, while a fresh connection costs about a millisecond. Proxies are never used:
-// a printer is on the local network, and http_proxy in the environment would otherwise send
-// its traffic elsewhere.
+// The session and connection handles live as long as the transport, so a request does not set
+// them up again. Each request gets a connection of its own: on a kept-alive connection WinHTTP
+// writes headers and body in two sends without TCP_NODELAY and then waits about 40 ms on the
+// peer's delayed acknowledgement, while a fresh connection costs about a millisecond. Proxies
+// are never used: a printer is on the local network, and http_proxy in the environment would
+// otherwise send its traffic elsewhere.
 #include "http_transport.h"
 
 #include <windows.h>
@@ -26,6 +27,12 @@ class InternetHandle {
     InternetHandle(const InternetHandle&) = delete;
     InternetHandle& operator=(const InternetHandle&) = delete;
     HINTERNET get() const { return handle_; }
+    void reset(HINTERNET handle) {
+        if (handle_) {
+            WinHttpCloseHandle(handle_);
+        }
+        handle_ = handle;
+    }
     explicit operator bool() const { return handle_ != nullptr; }
 
   private:
@@ -74,18 +81,22 @@ class HttpTransport : public Transport {
         reply.clear();
         ++sent_;
         const ULONGLONG deadline = GetTickCount64() + options_.timeoutMs;
-        InternetHandle session(WinHttpOpen(L"vyxbidi-ipp/1.0", WINHTTP_ACCESS_TYPE_NO_PROXY,
-                                           WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
-        if (!session) {
-            return kTransportFailed;
+        if (!session_) {
+            session_.reset(WinHttpOpen(L"vyxbidi-ipp/1.0", WINHTTP_ACCESS_TYPE_NO_PROXY,
+                                       WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
+            if (!session_) {
+                return kTransportFailed;
+            }
         }
-        InternetHandle connection(
-            WinHttpConnect(session.get(), Widen(target_.host).c_str(), target_.port, 0));
-        if (!connection) {
-            return CodeFor(GetLastError());
+        if (!connection_) {
+            connection_.reset(
+                WinHttpConnect(session_.get(), Widen(target_.host).c_str(), target_.port, 0));
+            if (!connection_) {
+                return CodeFor(GetLastError());
+            }
         }
         InternetHandle post(WinHttpOpenRequest(
-            connection.get(), L"POST", Widen(target_.path).c_str(), nullptr, WINHTTP_NO_REFERER,
+            connection_.get(), L"POST", Widen(target_.path).c_str(), nullptr, WINHTTP_NO_REFERER,
             WINHTTP_DEFAULT_ACCEPT_TYPES, target_.secure ? WINHTTP_FLAG_SECURE : 0));
         if (!post || !Prepare(post.get())) {
             return kTransportFailed;
@@ -204,6 +215,10 @@ class HttpTransport : public Transport {
     Target target_;
     Options options_;
     std::size_t maxReply_;
+    // Kept for the transport's life (the connection handle holds no connection: each request
+    // opens its own); declared so that the connection handle closes before the session.
+    InternetHandle session_;
+    InternetHandle connection_;
 };
 
 }  // namespace
