@@ -61,3 +61,16 @@ fuzz-net: build
 	cd $(BUILD)/native && cmake -DVYX_FUZZ_SECONDS=$(SECONDS) . >/dev/null && cmake --build . && \
 		ctest -R _fuzzer --output-on-failure --timeout $$(( $(SECONDS) * 3 + 120 )); \
 		status=$$?; cmake -DVYX_FUZZ_SECONDS=6 . >/dev/null; exit $$status
+
+# The IPP query module against a local IPP Everywhere printer: ippeveprinter serving the colour
+# test printer (IPP_PRINTER=mono for the plain one) on a free loopback port, probed through the
+# library by bidiprobe, then stopped. RUN_ARGS picks the command as for `make run`.
+IPP_PRINTER ?= colour
+.PHONY: run-ipp
+run-ipp: build
+	@peers=$(abspath $(BUILD))/ipp-run; \
+	trap './tests/modules/ipp/peers.sh stop "$$peers"' EXIT INT TERM; \
+	./tests/modules/ipp/peers.sh start "$$peers" && \
+	port=$$(sed -n 's/^$(IPP_PRINTER)\.1252=//p' "$$peers/ports.txt") && \
+	WINEPREFIX=$(abspath $(BUILD))/wineprefix ./tools/wine/run.sh $(BUILD)/bin/bidiprobe.exe \
+		--printer ipp://127.0.0.1:$$port/ipp/print $(RUN_ARGS)

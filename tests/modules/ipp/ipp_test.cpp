@@ -1,0 +1,513 @@
+// The IPP query module through the library's exports and bidiprobe, against ippeveprinter
+// serving the project's printer files and against the misbehaving printer: what a driver sees
+// of each printer, changes at the printer, independent handles, and each failure's code.
+#include <windows.h>
+#include <winhttp.h>
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+#include <vyxbidi.h>
+
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "sim_support.h"
+#include "support/scripted_module.h"
+#include "support/text_util.h"
+
+namespace {
+
+using Json = nlohmann::json;
+using simtest::ThroughCodePage;
+
+std::string Utf8(const std::wstring& wide) {
+    const int n = WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string out(n > 0 ? n - 1 : 0, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, out.data(), n, nullptr, nullptr);
+    return out;
+}
+
+std::wstring Wide(const std::string& ascii) {
+    return std::wstring(ascii.begin(), ascii.end());
+}
+
+// The peers' ports (peers.sh writes NAME=PORT lines); each code page has its own printers.
+class Peers {
+  public:
+    Peers() {
+        std::ifstream file(Utf8(vyxtest::ProgramDirectory() + L"ipp-peers\\ports.txt"));
+        running_ = file.good();
+        std::string line;
+        while (std::getline(file, line)) {
+            const std::size_t equals = line.find('=');
+            if (equals != std::string::npos) {
+                ports_[line.substr(0, equals)] = line.substr(equals + 1);
+            }
+        }
+    }
+    // "colour", "mono" or "live" of this code page; "bad" or "closed".
+    std::string Port(const std::string& name) const {
+        const auto found = ports_.find(name);
+        if (found != ports_.end()) {
+            return found->second;
+        }
+        return ports_.at(name + "." + std::to_string(GetACP()));
+    }
+    std::wstring Uri(const std::string& name, const std::string& path = "/ipp/print",
+                     const char* scheme = "ipp", const char* host = "127.0.0.1") const {
+        return Wide(std::string(scheme) + "://" + host + ":" + Port(name) + path);
+    }
+    // How many Get-Printer-Attributes that printer has answered so far (from its log).
+    int Requests(const std::string& name) const {
+        std::ifstream log(Utf8(vyxtest::ProgramDirectory() + L"ipp-peers\\" + Wide(name) + L"-" +
+                               std::to_wstring(GetACP()) + L".log"));
+        std::stringstream text;
+        text << log.rdbuf();
+        int count = 0;
+        for (std::size_t at = 0;
+             (at = text.str().find("Get-Printer-Attributes", at)) != std::string::npos; ++at) {
+            ++count;
+        }
+        return count;
+    }
+
+    // peers.sh writes the ports when it starts them and removes them when it stops them.
+    bool running() const { return running_; }
+
+  private:
+    bool running_ = false;
+    std::map<std::string, std::string> ports_;
+};
+
+// The tests need the peers of the ctest fixture; a run without them (a program run by hand, or
+// the heap check's pass over every program) skips rather than fails.
+#define REQUIRE_PEERS(peers)                                                               \
+    if (!(peers).running()) {                                                              \
+        GTEST_SKIP() << "the IPP test peers are not running (tests/modules/ipp/peers.sh)"; \
+    }
+
+// A library handle whose query module is the IPP module (the caller's path ipp\VYXBIDI.dll).
+class Handle {
+  public:
+    Handle() {
+        const std::wstring caller = vyxtest::ProgramDirectory() + L"ipp\\VYXBIDI.dll";
+        initialized_ = VyxBiDi_Initialize(&handle_, caller.c_str());
+    }
+    ~Handle() {
+        if (handle_) {
+            VyxBiDi_Terminate(handle_);
+        }
+    }
+    LONG initialized() const { return initialized_; }
+    BiDiHandle* get() const { return handle_; }
+
+    std::vector<TonerRecord> Toners() const {
+        TonerRecord* block = nullptr;
+        LONG count = -1;
+        const LONG code = Attrib_GetTonerConsumables(handle_, &block, &count);
+        std::vector<TonerRecord> out;
+        if (code == BIDI_OK && block) {
+            out.assign(block, block + count);
+        }
+        if (block) {
+            Attrib_FreeTonerConsBuffers(handle_, &block);
+        }
+        return out;
+    }
+
+    std::string Selected(const wchar_t* feature) const {
+        FeatureInfo* info = nullptr;
+        std::string selected;
+        if (ClrBiDi_GetFeatureInfo(handle_, feature, &info) == BIDI_OK) {
+            selected = Utf8(info->selectedOption.first);
+        }
+        if (info) {
+            ClrBiDi_DeleteFeatureInfo(handle_, &info);
+        }
+        return selected;
+    }
+
+  private:
+    BiDiHandle* handle_ = nullptr;
+    LONG initialized_ = -1;
+};
+
+LONG OpenColour(const Handle& h) {
+    return ClrBiDi_OpenSession(h.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+}
+
+// A GET to one of ippeveprinter's pages, which change its state (levels, media).
+DWORD HttpGet(const std::string& port, const std::wstring& path) {
+    HINTERNET session = WinHttpOpen(L"ipp-tests", WINHTTP_ACCESS_TYPE_NO_PROXY,
+                                    WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0);
+    HINTERNET connection =
+        WinHttpConnect(session, L"127.0.0.1", static_cast<INTERNET_PORT>(std::stoi(port)), 0);
+    HINTERNET request = WinHttpOpenRequest(connection, L"GET", path.c_str(), nullptr,
+                                           WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, 0);
+    DWORD status = 0, size = sizeof status;
+    if (WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, nullptr, 0, 0, 0) &&
+        WinHttpReceiveResponse(request, nullptr)) {
+        WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                            WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX);
+    }
+    for (HINTERNET h : {request, connection, session}) {
+        WinHttpCloseHandle(h);
+    }
+    return status;
+}
+
+// ---- what each printer file says -------------------------------------------------------------
+
+struct FeatureExpected {
+    const char* key;
+    const char* name;
+    std::vector<std::string> options;
+    const char* selected;
+};
+struct TrayExpected {
+    const char* text1;
+    int value1, value2;
+    const char *text2, *text3, *text4;
+};
+struct TonerExpected {
+    const char* text1;
+    int value1, value2;
+};
+struct InstallableExpected {
+    const char* name;
+    bool present;
+    const char* text2;
+};
+struct TemplateExpected {
+    const char* name;
+    int tag;
+    std::vector<std::pair<std::string, std::string>> items;
+};
+struct PrinterExpected {
+    const char* printer;
+    std::vector<FeatureExpected> features;
+    std::vector<TrayExpected> trays;
+    std::vector<TonerExpected> toners;
+    int presence;
+    std::vector<InstallableExpected> installables;
+    int email;
+    std::vector<TemplateExpected> templates;
+};
+
+const PrinterExpected kColour = {
+    "colour",
+    {{"print-color-mode", "Colour mode", {"auto", "color", "monochrome"}, "color"},
+     {"print-quality", "Print quality", {"draft", "normal", "high"}, "normal"},
+     {"print-rendering-intent",
+      "Rendering intent",
+      {"auto", "perceptual", "relative", "saturation"},
+      "perceptual"},
+     {"print-content-optimize",
+      "Content optimisation",
+      {"auto", "photo", "text", "text-and-graphic"},
+      "auto"}},
+    {{"Tray 1", 500, 350, "iso_a4_210x297mm", "stationery", "Ready"},
+     {"Tray 2", 500, 40, "iso_a3_297x420mm", "stationery-letterhead", "Ready, alert"},
+     {"Bypass", 100, -3, "na_letter_8.5x11in", "photographic-glossy", "Ready"},
+     {"Bac inf\xC3\xA9rieur", 1500, -2, "210x297mm", "cardstock", "Broken, critical alert"}},
+    {{"Waste toner box", 25, 100},
+     {"Black toner", 80, 100},
+     {"\xE3\x82\xB7\xE3\x82\xA2\xE3\x83\xB3 \xE3\x83\x88\xE3\x83\x8A\xE3\x83\xBC", 55, 100},
+     {"Magenta toner", 10, 100},
+     {"Yellow toner", -3, 100}},
+    0x1FF,
+    {{"sorter", true, "4 output bins"},
+     {"duplex", true, "Two-sided printing"},
+     {"lowerTray", true, "3 paper trays"},
+     {"fax", true, "Fax line 1"},
+     {"finisher", true, "Booklet finisher"},
+     {"faceDownUnit", true, "Face-down output"},
+     {"finisherType", true, "stitcher, punch"},
+     {"finisherOption", true, "staple, punch, staple-top-left, punch-dual-left, fold-half"},
+     {"mfpOption", true, "Fax"}},
+    0,
+    {{"Standard",
+      1,
+      {{"copies", "1"},
+       {"sides", "one-sided"},
+       {"print-color-mode", "color"},
+       {"media-col.media-size-name", "iso_a4_210x297mm"},
+       {"media-col.media-source", "tray-1"}}},
+     {"Brochure",
+      2,
+      {{"sides", "two-sided-short-edge"},
+       {"finishings", "staple,fold-half"},
+       {"print-quality", "high"}}},
+     {"\xC3\x89\x63onomie",
+      3,
+      {{"print-color-mode", "monochrome"}, {"print-quality", "draft"}, {"number-up", "2"}}}},
+};
+
+const PrinterExpected kMono = {
+    "mono",
+    {{"print-color-mode", "Colour mode", {"monochrome"}, "monochrome"},
+     {"print-quality", "Print quality", {"draft", "normal"}, "normal"}},
+    {{"main", -2, -2, "iso_a4_210x297mm", "stationery", "Unknown"},
+     {"manual", -2, -2, "", "", "Unknown"}},
+    {{"Black toner", 15, 100}},
+    0x020,
+    // A lower tray that is not fitted gets no second text from the library.
+    {{"sorter", false, "Sorter"},
+     {"duplex", false, "Duplex unit"},
+     {"lowerTray", false, ""},
+     {"fax", false, "Fax"},
+     {"finisher", false, "Finisher"},
+     {"faceDownUnit", true, "Face-down output"},
+     {"finisherType", false, "Finisher type"},
+     {"finisherOption", false, "Finisher options"},
+     {"mfpOption", false, "MFP option"}},
+    0x200B,  // no mailto among notify-schemes-supported
+    {},
+};
+
+void ExpectReport(const Json& report, const PrinterExpected& p) {
+    const Json& features = report.at("colour").at("features");
+    ASSERT_EQ(features.size(), p.features.size());
+    for (std::size_t i = 0; i < p.features.size(); ++i) {
+        SCOPED_TRACE(p.features.at(i).key);
+        EXPECT_EQ(features.at(i).at("first"), p.features.at(i).key);
+        EXPECT_EQ(features.at(i).at("second"), p.features.at(i).name);
+        std::vector<std::string> options;
+        for (const Json& o : features.at(i).at("details").at("options")) {
+            options.push_back(o.at("first"));
+        }
+        EXPECT_EQ(options, p.features.at(i).options);
+        EXPECT_EQ(features.at(i).at("details").at("selected").at("first"),
+                  p.features.at(i).selected);
+    }
+    const Json& trays = report.at("attributes").at("trays");
+    ASSERT_EQ(trays.at("count"), p.trays.size());
+    for (std::size_t i = 0; i < p.trays.size(); ++i) {
+        SCOPED_TRACE(p.trays[i].text1);
+        const Json& t = trays.at("records").at(i);
+        EXPECT_EQ(t.at("text1"), ThroughCodePage(p.trays[i].text1));
+        EXPECT_EQ(t.at("value1"), p.trays[i].value1);
+        EXPECT_EQ(t.at("value2"), p.trays[i].value2);
+        EXPECT_EQ(t.at("text2"), p.trays[i].text2);
+        EXPECT_EQ(t.at("text3"), p.trays[i].text3);
+        EXPECT_EQ(t.at("text4"), p.trays[i].text4);
+    }
+    const Json& toners = report.at("attributes").at("toners");
+    ASSERT_EQ(toners.at("count"), p.toners.size());
+    for (std::size_t i = 0; i < p.toners.size(); ++i) {
+        SCOPED_TRACE(p.toners[i].text1);
+        EXPECT_EQ(toners.at("records").at(i).at("text1"), ThroughCodePage(p.toners[i].text1));
+        EXPECT_EQ(toners.at("records").at(i).at("value1"), p.toners[i].value1);
+        EXPECT_EQ(toners.at("records").at(i).at("value2"), p.toners[i].value2);
+    }
+    const Json& installables = report.at("attributes").at("installables");
+    EXPECT_EQ(installables.at("presence"), p.presence);
+    for (std::size_t i = 0; i < p.installables.size(); ++i) {
+        SCOPED_TRACE(p.installables[i].name);
+        const Json& o = installables.at("options").at(i);
+        EXPECT_EQ(o.at("name"), p.installables[i].name);
+        EXPECT_EQ(o.at("present"), p.installables[i].present);
+        EXPECT_EQ(o.at("text1"), p.installables[i].present ? "Installed" : "Not installed");
+        EXPECT_EQ(o.at("text2"), p.installables[i].text2);
+    }
+    EXPECT_EQ(report.at("email").at("calls")[0].at("code"), p.email);
+    const Json& templates = report.at("templates");
+    ASSERT_EQ(templates.at("count"), p.templates.size());
+    for (std::size_t i = 0; i < p.templates.size(); ++i) {
+        SCOPED_TRACE(p.templates[i].tag);
+        EXPECT_EQ(templates.at("templates").at(i).at("name"), ThroughCodePage(p.templates[i].name));
+        EXPECT_EQ(templates.at("templates").at(i).at("tag"), p.templates[i].tag);
+        std::vector<std::pair<std::string, std::string>> items;
+        for (const Json& item : templates.at("templates").at(i).at("items")) {
+            items.emplace_back(item.at("key"), item.at("value"));
+        }
+        EXPECT_EQ(items, p.templates[i].items);
+    }
+}
+
+// ---- the tests -------------------------------------------------------------------------------
+
+TEST(IppModule, ProbeShowsWhatEachPrinterFileSaysInThreeRequests) {
+    const Peers peers;
+    REQUIRE_PEERS(peers);
+    for (const PrinterExpected* p : {&kColour, &kMono}) {
+        SCOPED_TRACE(p->printer);
+        const int before = peers.Requests(p->printer);
+        const simtest::ProbeRun run =
+            simtest::RunProbe(L"--json --printer " + peers.Uri(p->printer) + L" dump");
+        EXPECT_EQ(run.exitCode, p->email == 0 ? 0u : 1u) << run.err;
+        const Json report = Json::parse(run.out, nullptr, false);
+        ASSERT_FALSE(report.is_discarded()) << run.out;
+        ASSERT_EQ(report.at("open").at(1).at("code"), 0) << run.err;
+        ExpectReport(report, *p);
+        // One snapshot at connect serves the colour session; the attribute session and the
+        // template listing each take one of their own part.
+        EXPECT_EQ(peers.Requests(p->printer) - before, 3);
+    }
+}
+
+TEST(IppModule, OverTlsWithTheSelfSignedCertificateAccepted) {
+    const Peers peers;
+    REQUIRE_PEERS(peers);
+    Handle h;
+    ASSERT_EQ(h.initialized(), BIDI_OK);
+    const std::wstring uri = peers.Uri("colour", "/ipp/print", "ipps", "localhost");
+    EXPECT_EQ(VyxBiDi_Connect(h.get(), uri.c_str(), nullptr), 0x2105);  // checked by default
+    ASSERT_EQ(VyxBiDi_Connect(h.get(), uri.c_str(), L"cert=any"), BIDI_OK);
+    ASSERT_EQ(Attrib_OpenSession(h.get(), nullptr, nullptr), BIDI_OK);
+    const std::vector<TonerRecord> toners = h.Toners();
+    ASSERT_EQ(toners.size(), kColour.toners.size());
+    EXPECT_EQ(toners[1].value1, 80);
+}
+
+TEST(IppModule, ALevelChangedAtThePrinterShowsAtTheNextSession) {
+    const Peers peers;
+    REQUIRE_PEERS(peers);
+    Handle h;
+    auto setLevels = [&](const std::vector<int>& levels) {
+        std::wstring query = L"/supplies?";
+        for (std::size_t i = 0; i < levels.size(); ++i) {
+            query += (i ? L"&supply" : L"supply") + std::to_wstring(i) + L"=" +
+                     std::to_wstring(levels[i]);
+        }
+        ASSERT_EQ(HttpGet(peers.Port("live"), query), 200u);
+    };
+    auto levelsSeen = [&] {
+        std::vector<int> levels;
+        for (const TonerRecord& t : h.Toners()) {
+            levels.push_back(t.value1);
+        }
+        return levels;
+    };
+    setLevels({30, 60, 50, 40, 20});
+    // The first session answers from the snapshot taken at connect.
+    ASSERT_EQ(VyxBiDi_Connect(h.get(), peers.Uri("live").c_str(), nullptr), BIDI_OK);
+    ASSERT_EQ(Attrib_OpenSession(h.get(), nullptr, nullptr), BIDI_OK);
+    EXPECT_EQ(levelsSeen(), (std::vector<int>{30, 60, 50, 40, 20}));
+    setLevels({31, 59, 0, 100, 7});
+    EXPECT_EQ(levelsSeen(), (std::vector<int>{30, 60, 50, 40, 20}));  // the session's snapshot
+    ASSERT_EQ(Attrib_CloseSession(h.get()), BIDI_OK);
+    ASSERT_EQ(Attrib_OpenSession(h.get(), nullptr, nullptr), BIDI_OK);
+    EXPECT_EQ(levelsSeen(), (std::vector<int>{31, 59, 0, 100, 7}));
+}
+
+TEST(IppModule, HandlesOnTwoPrintersStayIndependent) {
+    const Peers peers;
+    REQUIRE_PEERS(peers);
+    Handle colour, mono;
+    ASSERT_EQ(VyxBiDi_Connect(colour.get(), peers.Uri("colour").c_str(), nullptr), BIDI_OK);
+    ASSERT_EQ(VyxBiDi_Connect(mono.get(), peers.Uri("mono").c_str(), nullptr), BIDI_OK);
+    ASSERT_EQ(Attrib_OpenSession(mono.get(), nullptr, nullptr), BIDI_OK);
+    ASSERT_EQ(Attrib_OpenSession(colour.get(), nullptr, nullptr), BIDI_OK);
+    EXPECT_EQ(mono.Toners().size(), 1u);
+    EXPECT_EQ(colour.Toners().size(), 5u);
+    ASSERT_EQ(OpenColour(colour), BIDI_OK);
+    ASSERT_EQ(ClrBiDi_SelectOption(colour.get(), L"print-quality", L"high"), BIDI_OK);
+    ASSERT_EQ(VyxBiDi_Disconnect(colour.get()), BIDI_OK);
+    EXPECT_EQ(colour.Toners().size(), 0u);
+    EXPECT_EQ(mono.Toners().size(), 1u);
+    ASSERT_EQ(OpenColour(mono), BIDI_OK);
+    EXPECT_EQ(mono.Selected(L"print-quality"), "normal");
+}
+
+TEST(IppModule, ASelectionThePrinterCannotTakeIsKeptForTheContext) {
+    const Peers peers;
+    REQUIRE_PEERS(peers);
+    Handle h;
+    ASSERT_EQ(VyxBiDi_Connect(h.get(), peers.Uri("colour").c_str(), nullptr), BIDI_OK);
+    ASSERT_EQ(OpenColour(h), BIDI_OK);
+    EXPECT_EQ(ClrBiDi_SelectOption(h.get(), L"print-quality", L"best"), 0x2005);
+    ASSERT_EQ(ClrBiDi_SelectOption(h.get(), L"print-quality", L"high"), BIDI_OK);
+    ASSERT_EQ(ClrBiDi_CloseSession(h.get()), BIDI_OK);
+    ASSERT_EQ(OpenColour(h), BIDI_OK);
+    EXPECT_EQ(h.Selected(L"print-quality"), "high");
+
+    Handle other;  // the printer itself still has its own default
+    ASSERT_EQ(VyxBiDi_Connect(other.get(), peers.Uri("colour").c_str(), nullptr), BIDI_OK);
+    ASSERT_EQ(OpenColour(other), BIDI_OK);
+    EXPECT_EQ(other.Selected(L"print-quality"), "normal");
+}
+
+TEST(IppModule, ASelectionIsSentToAPrinterThatTakesIt) {
+    const Peers peers;
+    REQUIRE_PEERS(peers);
+    const std::wstring uri = peers.Uri("bad", "/settable/" + std::to_string(GetACP()));
+    for (const wchar_t* mode : {L"monochrome", L"color"}) {
+        SCOPED_TRACE(Utf8(mode));
+        Handle setter, reader;
+        ASSERT_EQ(VyxBiDi_Connect(setter.get(), uri.c_str(), nullptr), BIDI_OK);
+        ASSERT_EQ(OpenColour(setter), BIDI_OK);
+        ASSERT_EQ(ClrBiDi_SelectOption(setter.get(), L"print-color-mode", mode), BIDI_OK);
+        ASSERT_EQ(VyxBiDi_Connect(reader.get(), uri.c_str(), nullptr), BIDI_OK);
+        ASSERT_EQ(OpenColour(reader), BIDI_OK);
+        EXPECT_EQ(reader.Selected(L"print-color-mode"), Utf8(mode));
+    }
+}
+
+TEST(IppModule, APrinterThatRefusesVersion2IsAskedAgainIn1_1) {
+    const Peers peers;
+    REQUIRE_PEERS(peers);
+    Handle h;
+    ASSERT_EQ(VyxBiDi_Connect(h.get(), peers.Uri("bad", "/version-1.1").c_str(), nullptr), BIDI_OK);
+    ASSERT_EQ(OpenColour(h), BIDI_OK);
+    EXPECT_EQ(h.Selected(L"print-color-mode"), "color");
+}
+
+TEST(IppModule, EachFailureGivesItsCodeInTimeAndTheExportsHandOutNothing) {
+    const Peers peers;
+    REQUIRE_PEERS(peers);
+    struct Case {
+        const char* what;
+        std::wstring first;
+        const wchar_t* second;
+        LONG code;
+        DWORD withinMs;  // the request's own bound; wine's start and a loaded machine get more
+        LONG or_ = 0;    // a second code the case may give
+    } cases[] = {
+        {"nothing listening", peers.Uri("closed"), nullptr, 0x2103, 5000},
+        {"never answers", peers.Uri("bad", "/never"), L"timeout=500", 0x2104, 500},
+        {"answers a byte at a time", peers.Uri("bad", "/trickle"), L"timeout=1000", 0x2104, 1000},
+        // WinHTTP reads a connection dropped before the reply either way, depending on timing.
+        {"connection reset", peers.Uri("bad", "/reset"), nullptr, 0x2103, 5000, 0x2106},
+        {"HTTP 404", peers.Uri("bad", "/http-404"), nullptr, 0x30000 + 404, 5000},
+        {"HTTP 500", peers.Uri("bad", "/http-500"), nullptr, 0x30000 + 500, 5000},
+        {"IPP error status", peers.Uri("bad", "/ipp-error"), nullptr, 0x40406, 5000},
+        {"garbage", peers.Uri("bad", "/garbage"), nullptr, 0x2106, 5000},
+        {"cut reply", peers.Uri("bad", "/truncated"), nullptr, 0x2106, 5000},
+        {"another request's reply", peers.Uri("bad", "/wrong-id"), nullptr, 0x2108, 5000},
+        {"reply too large", peers.Uri("bad", "/huge"), nullptr, 0x2107, 5000},
+        {"no printer URI", L"http://127.0.0.1/ipp/print", nullptr, 0x2101, 1000},
+        {"no connection string", L"", nullptr, 0x2101, 1000},
+        {"bad option", peers.Uri("colour"), L"timeout=5s", 0x2102, 1000},
+        {"unknown option", peers.Uri("colour"), L"colour=yes", 0x2102, 1000},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Handle h;
+        ASSERT_EQ(h.initialized(), BIDI_OK);
+        const ULONGLONG start = GetTickCount64();
+        const LONG code =
+            VyxBiDi_Connect(h.get(), c.first.empty() ? nullptr : c.first.c_str(), c.second);
+        if (code != c.or_) {
+            EXPECT_EQ(code, c.code);
+        }
+        EXPECT_LT(GetTickCount64() - start, c.withinMs + 3000);
+
+        EXPECT_EQ(Attrib_OpenSession(h.get(), nullptr, nullptr), 0x2001);
+        TrayRecord* trays = reinterpret_cast<TrayRecord*>(1);
+        LONG count = 7;
+        EXPECT_NE(Attrib_GetPaperConsumables(h.get(), &trays, &count), BIDI_OK);
+        EXPECT_EQ(trays, nullptr);
+        EXPECT_EQ(count, 0);
+        TemplateList list{reinterpret_cast<TemplateRecord*>(1), 7};
+        EXPECT_EQ(JobTplate_GetNames(h.get(), &list), 0x2001);
+        EXPECT_EQ(list.templates, nullptr);
+        EXPECT_EQ(list.count, 0);
+        EXPECT_EQ(OpenColour(h), 0x2001);
+    }
+}
+
+}  // namespace

@@ -1,0 +1,136 @@
+#!/bin/sh
+# The IPP module's test peers: for each ANSI code page the tests run in, ippeveprinter serving
+# each printer file (and a second colour printer whose levels the tests change), plus the
+# misbehaving printer; all on free loopback ports, with a private D-Bus system bus that
+# ippeveprinter needs even without DNS-SD.
+#
+#   peers.sh start DIR     starts them; DIR/ports.txt then holds NAME=PORT lines, DIR/pids the
+#                          processes, DIR/ssl the printers' self-signed certificate
+#   peers.sh stop DIR      stops every process in DIR/pids, by PID
+#
+# A watchdog stops them all when the process that ran `start` (ctest, or make) goes away, so an
+# interrupted run leaves nothing behind; it only ever stops the processes of its own start.
+set -eu
+here=$(cd "$(dirname "$0")" && pwd)
+command=$1
+dir=$2
+
+stop_peers() {
+    [ -f "$dir/pids" ] || return 0
+    pids=$(cat "$dir/pids")
+    for pid in $pids; do kill -TERM "$pid" 2>/dev/null || true; done
+    for _ in 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 20 21 22 23 24 25 26 27 28 29 30; do
+        alive=""
+        for pid in $pids; do kill -0 "$pid" 2>/dev/null && alive="$alive $pid"; done
+        [ -z "$alive" ] && break
+        sleep 0.1
+    done
+    for pid in $pids; do kill -KILL "$pid" 2>/dev/null || true; done
+    rm -f "$dir/pids" "$dir/ports.txt"
+}
+
+free_ports() {
+    /usr/bin/python3 -c '
+import socket, sys
+held = []
+for _ in range(int(sys.argv[1])):
+    s = socket.socket()
+    s.bind(("127.0.0.1", 0))
+    held.append(s)
+print(" ".join(str(s.getsockname()[1]) for s in held))
+' "$1"
+}
+
+# Waits until PORT accepts, at most 10 s, or until process PID (if given) has ended.
+wait_for_port() {
+    for _ in $(seq 100); do
+        if [ -n "${2:-}" ] && ! kill -0 "$2" 2>/dev/null; then
+            return 1
+        fi
+        if /usr/bin/python3 -c 'import socket, sys; socket.create_connection(("127.0.0.1", int(sys.argv[1])), 0.2).close()' "$1" 2>/dev/null; then
+            return 0
+        fi
+        sleep 0.1
+    done
+    echo "peers.sh: nothing answers on port $1" >&2
+    return 1
+}
+
+# ippeveprinter for printer file NAME (live: the colour file) and code page CP on PORT; a second
+# try when it does not come up.
+start_printer() {
+    file=colour-mfp
+    [ "$1" = mono ] && file=mono
+    mkdir -p "$dir/spool-$1-$2"
+    for try in 1 2; do
+        setsid ippeveprinter -r off -n localhost -p "$3" -d "$dir/spool-$1-$2" -K "$dir/ssl" \
+            -a "$here/printers/$file.attr" "$1-$2" </dev/null >"$dir/$1-$2.log" 2>&1 &
+        echo $! >>"$dir/pids"
+        if wait_for_port "$3" "$!"; then
+            echo "$1.$2=$3" >>"$dir/ports.txt"
+            return 0
+        fi
+    done
+    return 1
+}
+
+start_peers() {
+    stop_peers
+    rm -rf "$dir"
+    mkdir -p "$dir/home" "$dir/tmp" "$dir/ssl"
+    : >"$dir/pids"
+    : >"$dir/ports.txt"
+    owner=$PPID
+
+    # ippeveprinter looks for <hostname>.crt and .key in its key folder.
+    openssl req -x509 -newkey rsa:2048 -nodes -days 30 -subj /CN=localhost \
+        -addext "subjectAltName=DNS:localhost,IP:127.0.0.1,IP:::1" \
+        -keyout "$dir/ssl/localhost.key" -out "$dir/ssl/localhost.crt" >/dev/null 2>&1
+
+    cat >"$dir/bus.conf" <<CONF
+<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>system</type>
+  <listen>unix:path=$dir/bus</listen>
+  <auth>EXTERNAL</auth>
+  <policy context="default"><allow user="*"/><allow own="*"/><allow send_destination="*" eavesdrop="true"/><allow eavesdrop="true"/></policy>
+</busconfig>
+CONF
+    dbus-daemon --config-file="$dir/bus.conf" --fork --print-pid >>"$dir/pids"
+    export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$dir/bus" HOME="$dir/home" TMPDIR="$dir/tmp"
+
+    set -- $(free_ports 8)
+    bad=$1 closed=$2
+    shift 2
+    # One at a time: several ippeveprinters meeting a bus without avahi at the same moment
+    # sometimes fail to start.
+    for cp in 1252 932; do
+        for printer in colour mono live; do
+            start_printer "$printer" "$cp" "$1" || { stop_peers; exit 1; }
+            shift
+        done
+    done
+    setsid /usr/bin/python3 "$here/bad_printer.py" --port "$bad" --parent "$owner" \
+        </dev/null >"$dir/bad.log" 2>&1 &
+    echo $! >>"$dir/pids"
+    echo "bad=$bad" >>"$dir/ports.txt"
+    echo "closed=$closed" >>"$dir/ports.txt"
+
+    # The watchdog: when the owner ends (or after two hours), it stops the processes of this
+    # start, by PID; a normal stop ends the watchdog with them.
+    setsid sh -c '
+        end=$(( $(date +%s) + 7200 ))
+        while kill -0 "$1" 2>/dev/null && [ "$(date +%s)" -lt "$end" ]; do sleep 1; done
+        kill -TERM $2 2>/dev/null; sleep 2; kill -KILL $2 2>/dev/null' \
+        watchdog "$owner" "$(cat "$dir/pids")" </dev/null >/dev/null 2>&1 &
+    echo $! >>"$dir/pids"
+
+    wait_for_port "$bad" || { stop_peers; exit 1; }
+}
+
+case "$command" in
+    start) start_peers ;;
+    stop) stop_peers ;;
+    *) echo "usage: peers.sh start|stop DIR" >&2; exit 2 ;;
+esac
