@@ -32,6 +32,9 @@ std::optional<std::wstring> CallerPath(const Options& options, const Library& li
     if (options.reduced) {
         return FolderOf(library.path()) + L"reduced\\VYXBIDI.dll";
     }
+    if (options.printer) {
+        return FolderOf(library.path()) + ModuleFolderFor(*options.printer) + L"\\VYXBIDI.dll";
+    }
     return options.caller ? *options.caller : library.path();
 }
 

@@ -3,6 +3,7 @@
 
 #include <cerrno>
 #include <cwchar>
+#include <cwctype>
 #include <vector>
 
 #include "text.h"
@@ -19,8 +20,13 @@ const char kOptionsHelp[] =
     "  --no-caller     give VyxBiDi_Initialize a null caller's path\n"
     "  --reduced       caller's path <DLL folder>\\reduced\\VYXBIDI.dll: the reduced simulated\n"
     "                  printer, which lacks five entry points\n"
+    "  --printer URI   a real printer: ipp://HOST[:PORT]/PATH, ipps://..., a bare HOST[:PORT]\n"
+    "                  (IPP), or snmp://HOST[:PORT]; the caller's path becomes <DLL folder>\\ipp\\\n"
+    "                  or <DLL folder>\\snmp\\VYXBIDI.dll, so that the library loads that query\n"
+    "                  module, and URI is the first connection string\n"
     "  --first TEXT    first connection string for VyxBiDi_Connect (default: a null pointer)\n"
-    "  --second TEXT   second connection string (default: a null pointer)\n"
+    "  --second TEXT   second connection string (default: a null pointer); for a printer, its\n"
+    "                  module's options\n"
     "  --json          the report as JSON (UTF-8) instead of text\n"
     "  --help          this help; after a command, that command's help\n";
 
@@ -158,11 +164,12 @@ ParsedCommandLine ParseCommandLine(int argc, wchar_t** argv) {
         } else if (arg == L"--reduced") {
             options.reduced = true;
         } else if (arg == L"--dll" || arg == L"--caller" || arg == L"--first" ||
-                   arg == L"--second") {
-            std::optional<std::wstring>& into = arg == L"--dll"      ? options.dll
-                                                : arg == L"--caller" ? options.caller
-                                                : arg == L"--first"  ? options.first
-                                                                     : options.second;
+                   arg == L"--second" || arg == L"--printer") {
+            std::optional<std::wstring>& into = arg == L"--dll"       ? options.dll
+                                                : arg == L"--caller"  ? options.caller
+                                                : arg == L"--first"   ? options.first
+                                                : arg == L"--printer" ? options.printer
+                                                                      : options.second;
             if (!value(into)) {
                 return UsageError(Utf8(arg) + " needs a value");
             }
@@ -186,8 +193,16 @@ ParsedCommandLine ParseCommandLine(int argc, wchar_t** argv) {
     if (options.items && command->command != Command::kTemplates) {
         return UsageError("--items belongs to the templates command");
     }
-    if ((options.caller ? 1 : 0) + options.nullCaller + options.reduced > 1) {
-        return UsageError("--caller, --no-caller and --reduced exclude one another");
+    if ((options.caller ? 1 : 0) + options.nullCaller + options.reduced +
+            (options.printer ? 1 : 0) >
+        1) {
+        return UsageError("--caller, --no-caller, --reduced and --printer exclude one another");
+    }
+    if (options.printer && options.first) {
+        return UsageError("--printer is the first connection string; give --first without it");
+    }
+    if (options.printer) {
+        options.first = options.printer;
     }
     options.command = command->command;
     if (command->command == Command::kFeature || command->command == Command::kSelect) {
@@ -200,6 +215,14 @@ ParsedCommandLine ParseCommandLine(int argc, wchar_t** argv) {
         return UsageError("VALUE must be a number from 0 to 0xFFFFFFFF");
     }
     return parsed;
+}
+
+std::wstring ModuleFolderFor(const std::wstring& uri) {
+    std::wstring scheme = uri.substr(0, uri.find(L"://") == std::wstring::npos ? 0 : uri.find(L"://"));
+    for (wchar_t& c : scheme) {
+        c = static_cast<wchar_t>(std::towlower(c));
+    }
+    return scheme == L"snmp" ? L"snmp" : L"ipp";
 }
 
 }  // namespace bidiprobe

@@ -32,7 +32,8 @@ struct Options {
     std::optional<std::wstring> caller;  // default: the loaded DLL's path
     bool nullCaller = false;             // pass a null caller's path
     bool reduced = false;                // the reduced simulator under <DLL folder>\reduced
-    std::optional<std::wstring> first;   // connection strings; null pointers when absent
+    std::optional<std::wstring> printer;  // a real printer's URI: picks the module, is `first`
+    std::optional<std::wstring> first;    // connection strings; null pointers when absent
     std::optional<std::wstring> second;
 };
 
@@ -43,5 +44,9 @@ struct ParsedCommandLine {
 };
 
 ParsedCommandLine ParseCommandLine(int argc, wchar_t** argv);
+
+// The folder, beside VYXBIDI.dll, of the query module that talks to the printer at `uri`:
+// "snmp" for snmp://, "ipp" for ipp://, ipps:// and a bare host[:port].
+std::wstring ModuleFolderFor(const std::wstring& uri);
 
 }  // namespace bidiprobe

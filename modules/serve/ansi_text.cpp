@@ -5,7 +5,7 @@
 
 #include "code_page_text.h"
 
-namespace vyxsim {
+namespace vyxserve {
 namespace {
 
 constexpr char kFillByte = '#';
@@ -26,20 +26,12 @@ std::size_t WholeCharactersWithin(const std::string& ansi, std::size_t limit) {
 
 }  // namespace
 
-std::wstring FromUtf8(const std::string& text) {
-    return vyxtext::Decode(CP_UTF8, text);
+std::string ToAnsi(const std::string& utf8) {
+    return vyxtext::Encode(CP_ACP, vyxtext::Decode(CP_UTF8, utf8));
 }
 
-std::string ToUtf8(const std::wstring& text) {
-    return vyxtext::Encode(CP_UTF8, text);
-}
-
-std::string ToAnsi(const std::wstring& text) {
-    return vyxtext::Encode(CP_ACP, text);
-}
-
-std::wstring FromAnsi(const std::string& text) {
-    return vyxtext::Decode(CP_ACP, text);
+std::string FromAnsi(const std::string& ansi) {
+    return vyxtext::Encode(CP_UTF8, vyxtext::Decode(CP_ACP, ansi));
 }
 
 std::string ReadInput(const char* text, std::size_t capacity) {
@@ -61,4 +53,4 @@ void WriteAnswer(char* dest, std::size_t capacity, const std::string& ansi, bool
     dest[kept] = '\0';
 }
 
-}  // namespace vyxsim
+}  // namespace vyxserve

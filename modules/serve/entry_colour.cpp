@@ -5,7 +5,7 @@
 
 #include "query_context.h"
 
-using namespace vyxsim;
+using namespace vyxserve;
 
 namespace {
 
@@ -28,6 +28,26 @@ int FindFeature(const Printer& printer, const std::string& key) {
     return -1;
 }
 
+// The printer takes the selection, or the context keeps it for its life; either way the session
+// reports it from now on.
+LONG Select(QueryContext& context, Feature& feature, std::size_t option) {
+    bool sent = false;
+    if (const LONG failed = context.source->Select(feature, feature.options[option], sent)) {
+        return failed;
+    }
+    if (sent) {
+        context.selections.erase(feature.key);
+    } else {
+        context.selections[feature.key] = feature.options[option].value;
+    }
+    feature.selected = option;
+    return 0;
+}
+
+const std::vector<Feature>& Features(const QueryContext& context) {
+    return context.colour.printer->features;
+}
+
 void MakeCurrent(ColourSession& colour, int key) {
     colour.current = key;
     colour.nextOption = 0;
@@ -44,8 +64,12 @@ extern "C" LONG WINAPI Color_OpenSession(VyxQueryContext* slot, LPCSTR, LPCSTR, 
         if (context.colour.open) {
             return kSessionOpen;
         }
-        context.colour = ColourSession();
-        context.colour.open = true;
+        ColourSession session;
+        if (const LONG failed = context.TakeSnapshot(Scope::kColour, session.printer)) {
+            return failed;
+        }
+        session.open = true;
+        context.colour = std::move(session);
         return LONG{0};
     });
 }
@@ -68,7 +92,7 @@ extern "C" LONG WINAPI Color_SetNextKey(VyxQueryContext* slot) {
         }
         ColourSession& colour = context.colour;
         ++colour.walk;
-        if (colour.walk >= static_cast<int>(context.printer.features.size())) {
+        if (colour.walk >= static_cast<int>(Features(context).size())) {
             colour.walk = -1;
             MakeCurrent(colour, -1);
             return kNoMore;
@@ -87,7 +111,7 @@ extern "C" LONG WINAPI Color_GetCurrentKey(VyxQueryContext* slot, LPSTR first, L
                      if (context.colour.current < 0) {
                          return kNoCurrentKey;
                      }
-                     const Feature& feature = context.printer.features[context.colour.current];
+                     const Feature& feature = Features(context)[context.colour.current];
                      answers.Text(first, kTextBytes, feature.key);
                      answers.Text(second, kTextBytes, feature.name);
                      return LONG{0};
@@ -104,7 +128,7 @@ extern "C" LONG WINAPI Color_GetNextOption(VyxQueryContext* slot, LPSTR first, L
                      if (colour.current < 0) {
                          return kNoCurrentKey;
                      }
-                     const Feature& feature = context.printer.features[colour.current];
+                     const Feature& feature = Features(context)[colour.current];
                      if (colour.nextOption >= feature.options.size()) {
                          return kNoMore;
                      }
@@ -123,7 +147,7 @@ extern "C" LONG WINAPI Color_SetCurrentKey(VyxQueryContext* slot, LPCSTR key) {
         if (!key) {
             return kNullArgument;
         }
-        const int found = FindFeature(context.printer, ReadInput(key, kTextBytes));
+        const int found = FindFeature(*context.colour.printer, ReadInput(key, kTextBytes));
         if (found < 0) {
             return kUnknownFeature;
         }
@@ -143,16 +167,16 @@ extern "C" LONG WINAPI Color_GetSelectedOption(VyxQueryContext* slot, LPCSTR key
                      if (!key) {
                          return kNullArgument;
                      }
-                     const int found = FindFeature(context.printer, ReadInput(key, kTextBytes));
+                     const int found = FindFeature(*context.colour.printer, ReadInput(key, kTextBytes));
                      if (found < 0) {
                          return kUnknownFeature;
                      }
-                     const Feature& feature = context.printer.features[found];
+                     const Feature& feature = Features(context)[found];
                      const bool anySelected = feature.selected < feature.options.size();
                      answers.Text(first, kTextBytes,
-                                  anySelected ? feature.options[feature.selected].value : L"");
+                                  anySelected ? feature.options[feature.selected].value : "");
                      answers.Text(second, kTextBytes,
-                                  anySelected ? feature.options[feature.selected].label : L"");
+                                  anySelected ? feature.options[feature.selected].label : "");
                      return LONG{0};
                  });
 }
@@ -165,16 +189,15 @@ extern "C" LONG WINAPI Color_SetKeyValue(VyxQueryContext* slot, LPCSTR key, LPCS
         if (!key || !value) {
             return kNullArgument;
         }
-        const int found = FindFeature(context.printer, ReadInput(key, kTextBytes));
+        const int found = FindFeature(*context.colour.printer, ReadInput(key, kTextBytes));
         if (found < 0) {
             return kUnknownFeature;
         }
-        Feature& feature = context.printer.features[found];
+        Feature& feature = context.colour.printer->features[found];
         const std::string wanted = ReadInput(value, kTextBytes);
         for (std::size_t i = 0; i < feature.options.size(); ++i) {
             if (ToAnsi(feature.options[i].value) == wanted) {
-                feature.selected = i;
-                return LONG{0};
+                return Select(context, feature, i);
             }
         }
         return kUnknownOption;

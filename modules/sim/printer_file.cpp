@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "ansi_text.h"
+#include "code_page_text.h"
 #include "description.h"
 
 namespace vyxsim {
@@ -62,7 +62,7 @@ void WriteToStandardError(const std::wstring& line) {
     if (GetConsoleMode(error, &mode)) {
         WriteConsoleW(error, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
     } else {
-        const std::string bytes = ToUtf8(line);
+        const std::string bytes = vyxtext::Encode(CP_UTF8, line);
         WriteFile(error, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     }
 }
@@ -80,7 +80,7 @@ std::wstring DescriptionPathFor(const std::wstring& callerPath) {
     return (hasExtension ? callerPath.substr(0, dot) : callerPath) + L".json";
 }
 
-Printer LoadPrinter(const std::wstring& descriptionPath) {
+Description LoadPrinter(const std::wstring& descriptionPath) {
     if (descriptionPath.empty() || !Exists(descriptionPath)) {
         return DefaultPrinter();
     }
@@ -89,7 +89,7 @@ Printer LoadPrinter(const std::wstring& descriptionPath) {
 
 void ReportDescriptionError(const std::wstring& descriptionPath, const std::string& message) {
     const std::wstring line =
-        L"simulated printer: " + descriptionPath + L": " + FromUtf8(message) + L"\n";
+        L"simulated printer: " + descriptionPath + L": " + vyxtext::Decode(CP_UTF8, message) + L"\n";
     OutputDebugStringW(line.c_str());
     WriteToStandardError(line);
 }

@@ -1,20 +1,17 @@
-// Texts between the module's wide model, its UTF-8 description and the ANSI answers it gives.
+// Texts between the model's UTF-8 and the ANSI answers the entry points give.
 #pragma once
-
-#include <windows.h>
 
 #include <cstddef>
 #include <string>
 
-namespace vyxsim {
+namespace vyxserve {
 
-std::wstring FromUtf8(const std::string& text);
-std::string ToUtf8(const std::wstring& text);
+// The UTF-8 text in the current ANSI code page; characters without a form there become what
+// the system makes of them (a best-fit character or "?"), as any ANSI module's answers would.
+std::string ToAnsi(const std::string& utf8);
 
-// The text in the current ANSI code page; characters without a form there become what the
-// system makes of them (a best-fit character or "?"), as any ANSI module's answers would.
-std::string ToAnsi(const std::wstring& text);
-std::wstring FromAnsi(const std::string& text);
+// An ANSI text of the library's as UTF-8.
+std::string FromAnsi(const std::string& ansi);
 
 // An input string of the library, read no further than its buffer's capacity.
 std::string ReadInput(const char* text, std::size_t capacity);
@@ -24,4 +21,4 @@ std::string ReadInput(const char* text, std::size_t capacity);
 // the buffer instead (the text, then '#'), leaving no terminator. A null buffer is left alone.
 void WriteAnswer(char* dest, std::size_t capacity, const std::string& ansi, bool unterminated);
 
-}  // namespace vyxsim
+}  // namespace vyxserve

@@ -4,6 +4,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "faults.h"
 #include "printer.h"
 
 namespace vyxsim {
@@ -14,12 +15,21 @@ class DescriptionError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+using vyxserve::Faults;
+using vyxserve::Printer;
+
+// What a description says: the printer, and the faults it is to show.
+struct Description {
+    Printer printer;
+    Faults faults;
+};
+
 // Reads a description (UTF-8 JSON). With "extends": "default", every top-level section that the
 // description leaves out is taken from the built-in printer. Throws DescriptionError.
-Printer ParseDescription(const std::string& json);
+Description ParseDescription(const std::string& json);
 
 // The built-in printer, served when no description file exists.
-Printer DefaultPrinter();
+Description DefaultPrinter();
 
 // Its description text, embedded at build time from default_printer.json.
 const char* DefaultPrinterJson();

@@ -8,12 +8,11 @@
 
 #include <vyxquery.h>
 
-#include "ansi_text.h"
-
 namespace vyxsim {
 namespace {
 
 using nlohmann::json;
+using namespace vyxserve;
 
 [[noreturn]] void Fail(const std::string& where, const std::string& what) {
     throw DescriptionError(where.empty() ? what : where + ": " + what);
@@ -27,11 +26,11 @@ std::string Element(const std::string& where, std::size_t index) {
     return where + "[" + std::to_string(index) + "]";
 }
 
-std::wstring TextOf(const json& value, const std::string& where) {
+std::string TextOf(const json& value, const std::string& where) {
     if (!value.is_string()) {
         Fail(where, "expected a string");
     }
-    return FromUtf8(value.get<std::string>());
+    return value.get<std::string>();
 }
 
 // Result codes and values are 32 bits; codes may also be written unsigned (2147483651 for
@@ -71,9 +70,9 @@ class ObjectReader {
         return found == value_.end() ? nullptr : &*found;
     }
 
-    std::wstring Text(const char* key) {
+    std::string Text(const char* key) {
         const json* value = Find(key);
-        return value ? TextOf(*value, Member(where_, key)) : std::wstring();
+        return value ? TextOf(*value, Member(where_, key)) : std::string();
     }
 
     LONG Number(const char* key) {
@@ -136,7 +135,7 @@ Feature ReadFeature(const json& value, const std::string& where) {
     // Without a "selected" member the first option is selected; without options, none is.
     feature.selected = 0;
     if (reader.Find("selected")) {
-        const std::wstring selected = reader.Text("selected");
+        const std::string selected = reader.Text("selected");
         feature.selected = feature.options.size();
         for (std::size_t i = 0; i < feature.options.size(); ++i) {
             if (feature.options[i].value == selected) {
@@ -221,7 +220,7 @@ JobTemplate ReadTemplate(const json& value, const std::string& where) {
 void ReadEMail(const json& value, const std::string& where, EMailNotification& email) {
     ObjectReader reader(value, where);
     email.enabled = reader.Flag("enabled");
-    email.events = static_cast<DWORD>(reader.Number("events"));
+    email.events = static_cast<std::uint32_t>(reader.Number("events"));
     reader.Finish();
 }
 
@@ -264,7 +263,7 @@ void ReadFaults(const json& value, const std::string& where, Faults& faults) {
 
 // Tags name the template whose items are asked for, so two templates may not share one.
 void CheckTags(const std::vector<JobTemplate>& templates) {
-    std::set<LONG> seen;
+    std::set<std::int32_t> seen;
     for (std::size_t i = 0; i < templates.size(); ++i) {
         if (!seen.insert(templates[i].tag).second) {
             Fail(Element("templates", i) + ".tag", "another template has the same tag");
@@ -280,9 +279,10 @@ json ParseJson(const std::string& text) {
     }
 }
 
-Printer ReadPrinter(const json& document) {
+Description ReadDescription(const json& document) {
     ObjectReader reader(document, "");
-    Printer printer;
+    Description description;
+    Printer& printer = description.printer;
     reader.Find("extends");  // already applied
     if (const json* features = reader.Find("features")) {
         for (const json& item : ArrayOf(*features, "features")) {
@@ -314,15 +314,15 @@ Printer ReadPrinter(const json& document) {
         ReadEMail(*email, "email", printer.email);
     }
     if (const json* faults = reader.Find("faults")) {
-        ReadFaults(*faults, "faults", printer.faults);
+        ReadFaults(*faults, "faults", description.faults);
     }
     reader.Finish();
-    return printer;
+    return description;
 }
 
 }  // namespace
 
-Printer ParseDescription(const std::string& text) {
+Description ParseDescription(const std::string& text) {
     json document = ParseJson(text);
     if (!document.is_object()) {
         Fail("", "the description must be a JSON object");
@@ -338,10 +338,10 @@ Printer ParseDescription(const std::string& text) {
         }
         document = std::move(merged);
     }
-    return ReadPrinter(document);
+    return ReadDescription(document);
 }
 
-Printer DefaultPrinter() {
+Description DefaultPrinter() {
     return ParseDescription(DefaultPrinterJson());
 }
 

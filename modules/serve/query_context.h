@@ -1,4 +1,5 @@
-// One query context: the printer it serves and the state that the library's calls build up.
+// One query context: the module's source, the snapshots its sessions answer from, and the state
+// that the library's calls build up.
 #pragma once
 
 #include <windows.h>
@@ -7,33 +8,53 @@
 #include <algorithm>
 #include <cstdint>
 #include <limits>
+#include <map>
+#include <memory>
 #include <new>
 #include <string>
 
 #include "ansi_text.h"
 #include "printer.h"
-#include "sim_codes.h"
+#include "serve_codes.h"
+#include "source.h"
 
-namespace vyxsim {
+namespace vyxserve {
 
 // The colour session with its two cursors: the key walk of Color_SetNextKey, and the current
 // key whose options Color_GetNextOption hands out. Color_SetCurrentKey moves only the latter, so
-// looking at one feature never disturbs a key walk.
+// looking at one feature never disturbs a key walk. The session answers from the snapshot taken
+// when it opened, so every answer within it agrees with every other.
 struct ColourSession {
     bool open = false;
+    std::shared_ptr<Printer> printer;
     int walk = -1;     // index of the key the walk stands on; -1 before the first
     int current = -1;  // the current key; -1 when none
     std::size_t nextOption = 0;
 };
 
-struct QueryContext {
-    explicit QueryContext(Printer p) : printer(std::move(p)) {}
+struct AttributeSession {
+    bool open = false;
+    std::shared_ptr<const Printer> printer;
+};
 
-    Printer printer;
+struct QueryContext {
+    explicit QueryContext(std::unique_ptr<Source> s) : source(std::move(s)) {}
+
+    // A snapshot for a family that opens: the connection's first snapshot if nothing has
+    // answered from it yet, otherwise a fresh one of that family's part. 0 or the source's code.
+    LONG TakeSnapshot(Scope scope, std::shared_ptr<Printer>& into);
+
+    // The selections this context keeps for a printer that cannot be set, laid over a snapshot.
+    void ApplySelections(Printer& printer) const;
+
+    std::unique_ptr<Source> source;
     bool connected = false;
-    std::string connectedTo[2];  // the two connection strings, as received
+    std::shared_ptr<Printer> unserved;  // the connection's snapshot, until a family takes it
     ColourSession colour;
-    bool attributeSession = false;
+    AttributeSession attributes;
+    std::shared_ptr<const Printer> templates;  // from the last template count or connection
+    EMailNotification email;                   // from the last snapshot that held it
+    std::map<std::string, std::string> selections;  // feature key -> option value, UTF-8
 };
 
 // A count as the module reports it: what it holds plus the description's overstatement.
@@ -43,13 +64,13 @@ inline LONG ReportedCount(std::size_t held, LONG extra) {
                                                       std::numeric_limits<LONG>::max()));
 }
 
-// How an entry point writes its texts: zero-terminated, or filling every byte when the
-// description says so for that entry point.
+// How an entry point writes its texts: zero-terminated, or filling every byte when the source's
+// faults say so for that entry point.
 class Answers {
   public:
     explicit Answers(bool unterminated) : unterminated_(unterminated) {}
-    void Text(char* dest, std::size_t capacity, const std::wstring& text) const {
-        WriteAnswer(dest, capacity, ToAnsi(text), unterminated_);
+    void Text(char* dest, std::size_t capacity, const std::string& utf8) const {
+        WriteAnswer(dest, capacity, ToAnsi(utf8), unterminated_);
     }
     void Raw(char* dest, std::size_t capacity, const std::string& ansi) const {
         WriteAnswer(dest, capacity, ansi, unterminated_);
@@ -60,7 +81,7 @@ class Answers {
 };
 
 // Runs one entry point's work on the caller's context: finds the context, answers with the
-// description's fault code for that entry point if it has one, and turns anything thrown into a
+// source's fault code for that entry point if it has one, and turns anything thrown into a
 // result code, so nothing leaves the module but a number.
 template <typename Pfn, typename Work>
 LONG Serve(VyxQueryContext* slot, vyxquery::EntryPoint<Pfn> entry, Work work) noexcept {
@@ -69,7 +90,7 @@ LONG Serve(VyxQueryContext* slot, vyxquery::EntryPoint<Pfn> entry, Work work) no
             return kNoContext;
         }
         QueryContext& context = *static_cast<QueryContext*>(*slot);
-        const Faults& faults = context.printer.faults;
+        const Faults& faults = context.source->faults();
         const auto fault = faults.fail.find(entry.name);
         if (fault != faults.fail.end()) {
             return fault->second;
@@ -82,4 +103,4 @@ LONG Serve(VyxQueryContext* slot, vyxquery::EntryPoint<Pfn> entry, Work work) no
     }
 }
 
-}  // namespace vyxsim
+}  // namespace vyxserve

@@ -8,7 +8,7 @@
 
 #include "query_context.h"
 
-using namespace vyxsim;
+using namespace vyxserve;
 
 namespace {
 
@@ -19,13 +19,14 @@ LONG RequireAttributeSession(const QueryContext& context) {
     if (!context.connected) {
         return kNotConnected;
     }
-    return context.attributeSession ? 0 : kNoSession;
+    return context.attributes.open ? 0 : kNoSession;
 }
 
-LONG AnswerCount(const QueryContext& context, LONG* count, std::size_t held, LONG extra) {
-    if (const LONG refused = RequireAttributeSession(context)) {
-        return refused;
-    }
+const Printer& Attributes(const QueryContext& context) {
+    return *context.attributes.printer;
+}
+
+LONG AnswerCount(LONG* count, std::size_t held, LONG extra) {
     if (!count) {
         return kNullArgument;
     }
@@ -55,7 +56,7 @@ LONG AnswerInstallable(VyxQueryContext* slot, vyxquery::EntryPoint<Pfn> entry,
         if (const LONG refused = RequireAttributeSession(context)) {
             return refused;
         }
-        const Installable& installable = context.printer.installables[which];
+        const Installable& installable = Attributes(context).installables[which];
         answers.Text(text1, kInstallableTextBytes, installable.text1);
         answers.Text(text2, kInstallableTextBytes, installable.text2);
         return installable.installed ? LONG{0} : kNotInstalled;
@@ -69,10 +70,15 @@ extern "C" LONG WINAPI Attribute_OpenSession(VyxQueryContext* slot, LPCSTR, LPCS
         if (!context.connected) {
             return kNotConnected;
         }
-        if (context.attributeSession) {
+        if (context.attributes.open) {
             return kSessionOpen;
         }
-        context.attributeSession = true;
+        std::shared_ptr<Printer> printer;
+        if (const LONG failed = context.TakeSnapshot(Scope::kAttributes, printer)) {
+            return failed;
+        }
+        context.email = printer->email;
+        context.attributes = AttributeSession{true, std::move(printer)};
         return LONG{0};
     });
 }
@@ -83,23 +89,29 @@ extern "C" LONG WINAPI Attribute_CloseSession(VyxQueryContext* slot) {
                      if (const LONG refused = RequireAttributeSession(context)) {
                          return refused;
                      }
-                     context.attributeSession = false;
+                     context.attributes = AttributeSession();
                      return LONG{0};
                  });
 }
 
 extern "C" LONG WINAPI Attribute_GetNumTrays(VyxQueryContext* slot, LONG* count) {
     return Serve(slot, vyxquery::Attribute_GetNumTrays, [&](QueryContext& context, const Answers&) {
-        const Printer& printer = context.printer;
-        return AnswerCount(context, count, printer.trays.size(), printer.faults.extraTrays);
+        if (const LONG refused = RequireAttributeSession(context)) {
+            return refused;
+        }
+        return AnswerCount(count, Attributes(context).trays.size(),
+                           context.source->faults().extraTrays);
     });
 }
 
 extern "C" LONG WINAPI Attribute_GetNumColors(VyxQueryContext* slot, LONG* count) {
     return Serve(
         slot, vyxquery::Attribute_GetNumColors, [&](QueryContext& context, const Answers&) {
-            const Printer& printer = context.printer;
-            return AnswerCount(context, count, printer.toners.size(), printer.faults.extraToners);
+            if (const LONG refused = RequireAttributeSession(context)) {
+                return refused;
+            }
+            return AnswerCount(count, Attributes(context).toners.size(),
+                               context.source->faults().extraToners);
         });
 }
 
@@ -111,10 +123,10 @@ extern "C" LONG WINAPI Attribute_GetIndexedTrays(VyxQueryContext* slot, LONG* in
                      if (const LONG refused = RequireAttributeSession(context)) {
                          return refused;
                      }
-                     if (const LONG refused = CheckIndex(index, context.printer.trays.size())) {
+                     if (const LONG refused = CheckIndex(index, Attributes(context).trays.size())) {
                          return refused;
                      }
-                     const Tray& tray = context.printer.trays[*index - 1];
+                     const Tray& tray = Attributes(context).trays[*index - 1];
                      answers.Text(text1, kConsumableTextBytes, tray.text1);
                      SetValue(value1, tray.value1);
                      SetValue(value2, tray.value2);
@@ -132,10 +144,10 @@ extern "C" LONG WINAPI Attribute_GetIndexedColors(VyxQueryContext* slot, LONG* i
                      if (const LONG refused = RequireAttributeSession(context)) {
                          return refused;
                      }
-                     if (const LONG refused = CheckIndex(index, context.printer.toners.size())) {
+                     if (const LONG refused = CheckIndex(index, Attributes(context).toners.size())) {
                          return refused;
                      }
-                     const Toner& toner = context.printer.toners[*index - 1];
+                     const Toner& toner = Attributes(context).toners[*index - 1];
                      answers.Text(text1, kConsumableTextBytes, toner.text1);
                      SetValue(value1, toner.value1);
                      SetValue(value2, toner.value2);
@@ -191,8 +203,8 @@ extern "C" LONG WINAPI Misc_GetEMail_Notification(VyxQueryContext* slot, void* v
             if (!context.connected) {
                 return kNotConnected;
             }
-            const EMailNotification& email = context.printer.email;
-            const DWORD asked = static_cast<DWORD>(reinterpret_cast<std::uintptr_t>(value));
+            const EMailNotification& email = context.email;
+            const std::uint32_t asked = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(value));
             return email.enabled && (asked & ~email.events) == 0 ? LONG{0} : kEMailOff;
         });
 }

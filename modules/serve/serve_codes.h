@@ -1,9 +1,12 @@
-// Result codes of the simulated printer's query module; 0 is success, as for every module.
+// Result codes that every query module of this project answers alike: the same mistake gets the
+// same code whichever printer is behind the module. 0 is success. Each module's own codes (why
+// its printer could not be reached, read or set) lie outside 0x2001-0x20FF, but for the
+// simulated printer's 0x200C.
 #pragma once
 
 #include <windows.h>
 
-namespace vyxsim {
+namespace vyxserve {
 
 constexpr LONG kNoMore = 1;                // a key or option walk has passed its last item
 constexpr LONG kNotConnected = 0x2001;     // a call before VyxQuery_Connect or after Disconnect
@@ -17,9 +20,8 @@ constexpr LONG kNotInstalled = 0x2008;     // the installable option is not fitt
 constexpr LONG kNullArgument = 0x2009;     // a required argument is a null pointer
 constexpr LONG kNoCurrentKey = 0x200A;     // no colour key has been made current
 constexpr LONG kEMailOff = 0x200B;         // e-mail notification does not cover that value
-constexpr LONG kBadDescription = 0x200C;   // the printer description cannot be read or used
 constexpr LONG kNoContext = 0x200D;        // the query context slot is null or empty
 constexpr LONG kOutOfMemory = 0x200E;
 constexpr LONG kInternal = 0x200F;  // anything else that went wrong inside the module
 
-}  // namespace vyxsim
+}  // namespace vyxserve

@@ -5,7 +5,7 @@
 
 #include "query_context.h"
 
-using namespace vyxsim;
+using namespace vyxserve;
 
 namespace {
 
@@ -13,7 +13,7 @@ constexpr std::size_t kNameBytes = 64;
 constexpr std::size_t kItemTextBytes = 32768;
 
 LONG RequireConnection(const QueryContext& context) {
-    return context.connected ? 0 : kNotConnected;
+    return context.connected && context.templates ? 0 : kNotConnected;
 }
 
 // The item text: one "key TAB value LF" line per item, as many whole lines as fit with the
@@ -46,8 +46,13 @@ extern "C" LONG WINAPI JobTPlate_QueryTemplateNames(VyxQueryContext* slot, LONG*
                      if (!count) {
                          return kNullArgument;
                      }
-                     *count = ReportedCount(context.printer.templates.size(),
-                                            context.printer.faults.extraTemplates);
+                     std::shared_ptr<Printer> printer;
+                     if (const LONG failed = context.TakeSnapshot(Scope::kTemplates, printer)) {
+                         return failed;
+                     }
+                     context.templates = std::move(printer);
+                     *count = ReportedCount(context.templates->templates.size(),
+                                            context.source->faults().extraTemplates);
                      return LONG{0};
                  });
 }
@@ -62,7 +67,7 @@ extern "C" LONG WINAPI JobTPlate_GetTemplateNames(VyxQueryContext* slot, LONG* i
                      if (!index) {
                          return kNullArgument;
                      }
-                     const auto& templates = context.printer.templates;
+                     const auto& templates = context.templates->templates;
                      if (*index < 0 || static_cast<std::size_t>(*index) >= templates.size()) {
                          return kBadIndex;
                      }
@@ -87,7 +92,7 @@ extern "C" LONG WINAPI JobTPlate_GetTemplateItems(VyxQueryContext* slot, Templat
                      if (!record) {
                          return kNullArgument;
                      }
-                     for (const JobTemplate& jobTemplate : context.printer.templates) {
+                     for (const JobTemplate& jobTemplate : context.templates->templates) {
                          if (jobTemplate.tag == record->tag) {
                              LONG written = 0;
                              answers.Raw(text, kItemTextBytes, ItemText(jobTemplate, written));

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "printer.h"
+#include "description.h"
 
 namespace vyxsim {
 
@@ -13,7 +13,7 @@ std::wstring DescriptionPathFor(const std::wstring& callerPath);
 
 // The printer of that description file, or the built-in printer when the file does not exist.
 // Throws DescriptionError when the file exists but cannot be read or used.
-Printer LoadPrinter(const std::wstring& descriptionPath);
+Description LoadPrinter(const std::wstring& descriptionPath);
 
 // Tells a developer why a description was refused: on the debugger output and on the standard
 // error stream of the process, when it has one.
