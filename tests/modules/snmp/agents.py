@@ -48,11 +48,16 @@ def answers(address, community):
 
 
 def alive(pid):
+    """True while the process runs; one that has ended but is not yet reaped does not count."""
     try:
         os.kill(pid, 0)
-        return True
     except OSError:
         return False
+    try:
+        with open('/proc/%d/stat' % pid) as stat:
+            return stat.read().rsplit(')', 1)[1].split()[0] != 'Z'
+    except (OSError, IndexError):
+        return True
 
 
 def stop_pid(pid, grace=5.0):

@@ -164,11 +164,12 @@ def backwards(req):
 
 
 def endless(req):
-    # Every row is followed by another in the same column.
+    # Every row is followed by another in the same column: a row index is added to what was
+    # asked for, then its last part counts up.
     def next_of(name):
-        column = name[:11] if len(name) >= 11 else name
-        row = name[11:] if len(name) > 12 else [1, 0]
-        return column + [row[0], row[1] + 1], integer(7)
+        if len(name) >= 13:
+            return name[:-1] + [name[-1] + 1], integer(7)
+        return name + [1, 1], integer(7)
     return walk(req, next_of)
 
 

@@ -4,6 +4,7 @@
 #include "recording.h"
 
 #include <fstream>
+#include <sstream>
 
 namespace snmptest {
 namespace {
@@ -50,8 +51,15 @@ bool ParseValue(std::string type, std::string text, Value& value) {
 
 }  // namespace
 
-bool LoadRecording(const std::string& name, FakeAgent& agent) {
-    std::ifstream file(std::string(VYX_SNMP_RECORDINGS) + "/" + name + ".snmprec");
+bool ReadRecording(const std::string& path, Objects& objects) {
+    std::ifstream file(path);
+    std::stringstream text;
+    text << file.rdbuf();
+    return file && ParseRecording(text.str(), objects);
+}
+
+bool ParseRecording(const std::string& text, Objects& objects) {
+    std::istringstream file(text);
     std::string line;
     std::size_t loaded = 0;
     while (std::getline(file, line)) {
@@ -64,10 +72,9 @@ bool LoadRecording(const std::string& name, FakeAgent& agent) {
             !ParseValue(line.substr(first + 1, second - first - 1), line.substr(second + 1), value)) {
             return false;
         }
-        agent.Set(oid, value);
+        objects[oid] = value;
         ++loaded;
     }
-    agent.community = name;
     return loaded != 0;
 }
 

@@ -1,14 +1,21 @@
-// The project's snmpsim recordings ("OID|type|value" lines) read into an in-process agent, so
-// that the native tests walk exactly what the fixture's snmpsimd serves.
+// The project's snmpsim recordings ("OID|type|value" lines) as objects: the native tests serve
+// them from an in-process agent, the tests under wine compare what the module reports with
+// them.
 #pragma once
 
+#include <map>
 #include <string>
 
-#include "fake_agent.h"
+#include "message.h"
 
 namespace snmptest {
 
-// Loads `name`.snmprec from the recordings folder into `agent`; false when it cannot.
-bool LoadRecording(const std::string& name, FakeAgent& agent);
+using Objects = std::map<vyxsnmp::Oid, vyxsnmp::Value>;
+
+// Parses a recording's text into `objects`; false when a line cannot be parsed.
+bool ParseRecording(const std::string& text, Objects& objects);
+
+// Reads the recording at `path` into `objects`; false when it cannot be read or parsed.
+bool ReadRecording(const std::string& path, Objects& objects);
 
 }  // namespace snmptest

@@ -3,6 +3,7 @@
 // to walk the same tables.
 #include <gtest/gtest.h>
 
+#include "fake_agent.h"
 #include "printer_mib.h"
 #include "recording.h"
 #include "snapshot.h"
@@ -11,6 +12,12 @@ namespace {
 
 using namespace vyxsnmp;
 using snmptest::FakeAgent;
+
+bool LoadRecording(const std::string& name, FakeAgent& agent) {
+    agent.community = name;
+    return snmptest::ReadRecording(std::string(VYX_SNMP_RECORDINGS) + "/" + name + ".snmprec",
+                                   agent.objects);
+}
 
 // The tables the module reads, each as snmpbulkwalk would be given it.
 const Oid kTables[] = {
@@ -47,7 +54,7 @@ TEST(SnmpRequests, ADumpStaysWithinTwiceWhatSnmpbulkwalkNeeds) {
     for (const char* name : {"colour-mfp", "mono-laser"}) {
         SCOPED_TRACE(name);
         FakeAgent agent;
-        ASSERT_TRUE(snmptest::LoadRecording(name, agent));
+        ASSERT_TRUE(LoadRecording(name, agent));
         agent.maxVarBinds = 64;  // snmpsimd's default
         Client client(agent, ClientSettings{name, 1000, 1, DecodeLimits()}, 1);
         Walker walker(client, VersionChoice::kAuto);
