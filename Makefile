@@ -51,3 +51,14 @@ bench: configure
 	cmake --build $(BUILD) -j $(JOBS) --target vyxbench
 	$(BENCH_RUN) LC_ALL=C.UTF-8 $(CURDIR)/tools/wine/run.sh ./vyxbench.exe $(BENCH_ARGS)
 	$(BENCH_RUN) LC_ALL=ja_JP.UTF-8 $(CURDIR)/tools/wine/run.sh ./vyxbench.exe --templates $(BENCH_ARGS)
+
+# The SNMP module against a local agent: snmpsimd serves one of the project's recordings (the
+# data file's name is its community), bidiprobe probes it through bin/snmp/VYXBIDI.SNM, and the
+# agent is stopped. `make run-snmp SNMP_PRINTER=mono-laser SNMP_ARGS="--json dump"`.
+SNMP_PRINTER ?= colour-mfp
+SNMP_ARGS ?= dump
+.PHONY: run-snmp
+run-snmp: build
+	@WINEPREFIX=$(abspath $(BUILD))/wineprefix /usr/bin/python3 tests/modules/snmp/agents.py run \
+		tests/modules/snmp/recordings -- ./tools/wine/run.sh $(BUILD)/bin/bidiprobe.exe \
+		--printer snmp://127.0.0.1:@PORT@ --second community=$(SNMP_PRINTER) $(SNMP_ARGS)

@@ -6,7 +6,7 @@ set -eu
 # clang with its sanitizer and libFuzzer runtimes builds the portable codecs natively; the IPP
 # and SNMP servers and clients are the real peers of the network tests.
 packages="g++-mingw-w64-i686-posix mingw-w64-tools cmake make googletest nlohmann-json3-dev wine wine32:i386 locales
-    clang libclang-rt-14-dev cups-ipp-utils dbus snmpsim snmp"
+    clang libclang-rt-14-dev cups-ipp-utils dbus snmpsim snmp python3"
 
 missing=""
 for p in $packages; do
