@@ -146,7 +146,9 @@ def start(state_dir, recordings, ports_file):
             shutil.copy(os.path.join(recordings, name), data)
             os.chmod(os.path.join(data, name), 0o644)
     os.chmod(data, 0o755)
-    state = {'work': work, 'pids': []}
+    if os.path.exists(ports_file):
+        os.remove(ports_file)  # written again once the agents answer
+    state = {'work': work, 'pids': [], 'ports': os.path.abspath(ports_file)}
     save(state_dir, state)
     snmpsim, port, ipv6 = start_snmpsim(work, data)
     state['pids'].append(snmpsim)
@@ -173,6 +175,9 @@ def stop(state_dir):
         return
     with open(path) as f:
         state = json.load(f)
+    # The ports go first, so that no test takes agents for running that are being stopped.
+    if state.get('ports') and os.path.exists(state['ports']):
+        os.remove(state['ports'])
     for pid in state['pids']:
         stop_pid(pid)
     shutil.rmtree(state['work'], ignore_errors=True)

@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <vyxbidi.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <map>
@@ -149,6 +150,22 @@ const std::map<std::string, Derived>& DerivedFromRecordings() {
     return derived;
 }
 
+// Every test needs the fixture's agents. The one run that may come without them is the heap
+// check of every test program (its own ctest entry, which does not hold this fixture): there
+// the tests are skipped when the agents are not up.
+class SnmpModule : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (TheAgents().snmpsim != 0 && TheAgents().hostile != 0) {
+            return;
+        }
+        if (std::getenv("VYX_HEAP_CHECKING")) {
+            GTEST_SKIP() << "the SNMP agents are not running";
+        }
+        FAIL() << "no snmp-agents.txt beside the test program: the snmp_agents fixture did not run";
+    }
+};
+
 Json Dump(const std::wstring& printer, const std::wstring& second, simtest::ProbeRun* run = nullptr) {
     const simtest::ProbeRun probe =
         simtest::RunProbe(L"--printer " + printer + L" --second " + second + L" --json dump");
@@ -158,7 +175,7 @@ Json Dump(const std::wstring& printer, const std::wstring& second, simtest::Prob
     return Json::parse(probe.out);
 }
 
-TEST(SnmpModule, BidiprobeReportsWhatEachRecordingHolds) {
+TEST_F(SnmpModule, BidiprobeReportsWhatEachRecordingHolds) {
     for (const char* name : {"colour-mfp", "mono-laser"}) {
         SCOPED_TRACE(name);
         const Recording rec(name);
@@ -301,7 +318,7 @@ bool SetTrayLevel(std::uint32_t tray, std::int64_t level) {
            response.errorStatus == 0;
 }
 
-TEST(SnmpModule, AChangeAtThePrinterShowsAtTheNextSessionOnly) {
+TEST_F(SnmpModule, AChangeAtThePrinterShowsAtTheNextSessionOnly) {
     // Each code page's run changes a tray of its own, so that the two may run side by side.
     const std::uint32_t tray = GetACP() == 932 ? 2 : 1;
     const LONG before = 100 + static_cast<LONG>(GetCurrentProcessId() % 100);
@@ -325,7 +342,7 @@ TEST(SnmpModule, AChangeAtThePrinterShowsAtTheNextSessionOnly) {
     EXPECT_EQ(trays[tray - 1].second, after);
 }
 
-TEST(SnmpModule, TwoHandlesOnTwoPrintersStayApart) {
+TEST_F(SnmpModule, TwoHandlesOnTwoPrintersStayApart) {
     Handle mfp;
     Handle mono;
     ASSERT_EQ(mfp.Connect(Agent(TheAgents().snmpsim), L"community=colour-mfp"), BIDI_OK);
@@ -341,7 +358,7 @@ TEST(SnmpModule, TwoHandlesOnTwoPrintersStayApart) {
     }
 }
 
-TEST(SnmpModule, TheColourModeSelectionStaysInTheContext) {
+TEST_F(SnmpModule, TheColourModeSelectionStaysInTheContext) {
     Handle h;
     ASSERT_EQ(h.Connect(Agent(TheAgents().snmpsim), L"community=colour-mfp"), BIDI_OK);
     for (int session = 0; session < 2; ++session) {
@@ -358,7 +375,7 @@ TEST(SnmpModule, TheColourModeSelectionStaysInTheContext) {
     }
 }
 
-TEST(SnmpModule, AddressesByNameAndOverIpv6) {
+TEST_F(SnmpModule, AddressesByNameAndOverIpv6) {
     std::vector<std::wstring> printers = {L"snmp://localhost:" + std::to_wstring(TheAgents().snmpsim),
                                           L"127.0.0.1:" + std::to_wstring(TheAgents().snmpsim)};
     if (TheAgents().ipv6) {
@@ -390,7 +407,7 @@ int SilentPort() {
     return ntohs(address.sin_port);
 }
 
-TEST(SnmpModule, EachFailureGivesItsCodeWithinItsBound) {
+TEST_F(SnmpModule, EachFailureGivesItsCodeWithinItsBound) {
     const int hostile = TheAgents().hostile;
     const int simulator = TheAgents().snmpsim;
     const struct {
@@ -426,9 +443,11 @@ TEST(SnmpModule, EachFailureGivesItsCodeWithinItsBound) {
         DWORD took = 0;
         EXPECT_EQ(h.Connect(c.printer, c.options, &took), c.code);
         if (c.bound != 0) {
-            // Never sooner than the timeouts allow; later only by the machine's own delays.
+            // Never sooner than the timeouts allow. Later only by the machine's own delays: the
+            // upper check is generous so that a loaded machine passes, and still catches a wait
+            // that is not bounded by the options.
             EXPECT_GE(took + 50, c.bound);
-            EXPECT_LE(took, c.bound + 3000);
+            EXPECT_LE(took, c.bound + 10000);
         }
         // Not connected: the exports hand out nothing.
         std::vector<std::pair<std::string, LONG>> trays;
@@ -438,7 +457,7 @@ TEST(SnmpModule, EachFailureGivesItsCodeWithinItsBound) {
     }
 }
 
-TEST(SnmpModule, AVersionOneAgentIsReadAfterTheFallback) {
+TEST_F(SnmpModule, AVersionOneAgentIsReadAfterTheFallback) {
     Handle h;
     DWORD took = 0;
     ASSERT_EQ(h.Connect(Agent(TheAgents().hostile), L"community=v1-only;timeout=200;retries=0", &took), BIDI_OK);
