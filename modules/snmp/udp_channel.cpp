@@ -86,10 +86,14 @@ Datagrams::Wait UdpChannel::Receive(Bytes& datagram, std::uint32_t milliseconds)
         if (now >= deadline) {
             return Wait::kTimeout;
         }
+        // Once the agent has answered on one address, what comes on the others (the same
+        // answer from a second address of the host, say) is no longer listened to.
         fd_set readable;
         FD_ZERO(&readable);
-        for (const SOCKET s : sockets_) {
-            FD_SET(s, &readable);
+        for (std::size_t i = 0; i < sockets_.size(); ++i) {
+            if (confirmed_ < 0 || static_cast<int>(i) == confirmed_) {
+                FD_SET(sockets_[i], &readable);
+            }
         }
         const std::uint64_t left = deadline - now;
         timeval wait;
