@@ -74,3 +74,13 @@ run-ipp: build
 	port=$$(sed -n 's/^$(IPP_PRINTER)\.1252=//p' "$$peers/ports.txt") && \
 	WINEPREFIX=$(abspath $(BUILD))/wineprefix ./tools/wine/run.sh $(BUILD)/bin/bidiprobe.exe \
 		--printer ipp://127.0.0.1:$$port/ipp/print $(RUN_ARGS)
+
+# The SNMP module against a local agent: snmpsimd serves one of the project's recordings (the
+# data file's name is its community), bidiprobe probes it through bin/snmp/VYXBIDI.SNM, and the
+# agent is stopped. `make run-snmp SNMP_PRINTER=mono-laser RUN_ARGS="--json dump"`.
+SNMP_PRINTER ?= colour-mfp
+.PHONY: run-snmp
+run-snmp: build
+	@WINEPREFIX=$(abspath $(BUILD))/wineprefix /usr/bin/python3 tests/modules/snmp/agents.py run \
+		tests/modules/snmp/recordings -- ./tools/wine/run.sh $(BUILD)/bin/bidiprobe.exe \
+		--printer snmp://127.0.0.1:@PORT@ --second community=$(SNMP_PRINTER) $(RUN_ARGS)

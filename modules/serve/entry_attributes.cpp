@@ -204,6 +204,9 @@ extern "C" LONG WINAPI Misc_GetEMail_Notification(VyxQueryContext* slot, void* v
                 return kNotConnected;
             }
             const EMailNotification& email = context.email;
+            if (email.unreported != 0) {
+                return static_cast<LONG>(email.unreported);
+            }
             const std::uint32_t asked = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(value));
             return email.enabled && (asked & ~email.events) == 0 ? LONG{0} : kEMailOff;
         });

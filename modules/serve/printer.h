@@ -81,6 +81,9 @@ struct JobTemplate {
 struct EMailNotification {
     bool enabled = false;
     std::uint32_t events = 0;  // the values that are notified, as a bit mask
+    // The module's code for a printer that does not report the setting at all (answered
+    // instead of "off", which would be a guess); 0 when it does.
+    std::int32_t unreported = 0;
 };
 
 struct Printer {

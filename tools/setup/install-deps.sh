@@ -5,7 +5,7 @@ set -eu
 
 # clang with its sanitizer and libFuzzer runtimes builds the portable codecs natively; the IPP
 # and SNMP servers and clients are the real peers of the network tests; python3 runs the
-# misbehaving IPP printer, openssl makes the test printers' self-signed certificate.
+# misbehaving IPP printer and SNMP agents, openssl makes the test printers' self-signed certificate.
 packages="g++-mingw-w64-i686-posix mingw-w64-tools cmake make googletest nlohmann-json3-dev wine wine32:i386 locales
     clang libclang-rt-14-dev cups-ipp-utils dbus snmpsim snmp python3 openssl"
 

@@ -1,0 +1,183 @@
+// Parsing of the printer address and the option string.
+#include "options.h"
+
+#include <algorithm>
+#include <cctype>
+#include <set>
+
+namespace vyxsnmp {
+namespace {
+
+std::string Trim(const std::string& text) {
+    std::size_t begin = 0;
+    std::size_t end = text.size();
+    while (begin < end && std::isspace(static_cast<unsigned char>(text[begin]))) {
+        ++begin;
+    }
+    while (end > begin && std::isspace(static_cast<unsigned char>(text[end - 1]))) {
+        --end;
+    }
+    return text.substr(begin, end - begin);
+}
+
+std::string Lower(std::string text) {
+    for (char& c : text) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return text;
+}
+
+// A decimal number within [low, high], digits only.
+bool ParseNumber(const std::string& text, std::uint32_t low, std::uint32_t high,
+                 std::uint32_t& value) {
+    if (text.empty() || text.size() > 9) {
+        return false;
+    }
+    std::uint32_t number = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') {
+            return false;
+        }
+        number = number * 10 + static_cast<std::uint32_t>(c - '0');
+    }
+    if (number < low || number > high) {
+        return false;
+    }
+    value = number;
+    return true;
+}
+
+bool IsHostName(const std::string& host) {
+    if (host.empty() || host.size() > 253) {
+        return false;
+    }
+    for (const char c : host) {
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-' && c != '.' && c != '_') {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool IsIpv6Literal(const std::string& host) {
+    if (host.size() < 2 || host.size() > 45) {
+        return false;
+    }
+    for (const char c : host) {
+        if (!std::isxdigit(static_cast<unsigned char>(c)) && c != ':' && c != '.') {
+            return false;
+        }
+    }
+    return host.find(':') != std::string::npos;
+}
+
+}  // namespace
+
+bool ParsePrinter(const std::string& text, Endpoint& endpoint) {
+    std::string rest = Trim(text);
+    if (Lower(rest.substr(0, 7)) == "snmp://") {
+        rest = rest.substr(7);
+    }
+    if (!rest.empty() && rest.back() == '/') {
+        rest.pop_back();
+    }
+    std::string host;
+    std::string port;
+    if (!rest.empty() && rest[0] == '[') {
+        const std::size_t close = rest.find(']');
+        if (close == std::string::npos) {
+            return false;
+        }
+        host = rest.substr(1, close - 1);
+        const std::string after = rest.substr(close + 1);
+        if (!after.empty()) {
+            if (after[0] != ':') {
+                return false;
+            }
+            port = after.substr(1);
+            if (port.empty()) {
+                return false;
+            }
+        }
+        if (!IsIpv6Literal(host)) {
+            return false;
+        }
+    } else if (std::count(rest.begin(), rest.end(), ':') > 1) {
+        host = rest;  // an IPv6 address without brackets, and so without a port
+        if (!IsIpv6Literal(host)) {
+            return false;
+        }
+    } else {
+        const std::size_t colon = rest.find(':');
+        host = rest.substr(0, colon);
+        if (colon != std::string::npos) {
+            port = rest.substr(colon + 1);
+            if (port.empty()) {
+                return false;
+            }
+        }
+        if (!IsHostName(host)) {
+            return false;
+        }
+    }
+    std::uint32_t number = 161;
+    if (!port.empty() && !ParseNumber(port, 1, 65535, number)) {
+        return false;
+    }
+    endpoint.host = host;
+    endpoint.port = static_cast<std::uint16_t>(number);
+    return true;
+}
+
+bool ParseOptions(const std::string& text, ConnectOptions& options, std::string& problem) {
+    std::set<std::string> seen;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        std::size_t end = text.find(';', start);
+        if (end == std::string::npos) {
+            end = text.size();
+        }
+        const std::string item = Trim(text.substr(start, end - start));
+        start = end + 1;
+        if (item.empty()) {
+            continue;
+        }
+        problem = item;
+        const std::size_t equals = item.find('=');
+        if (equals == std::string::npos) {
+            return false;
+        }
+        const std::string key = Lower(Trim(item.substr(0, equals)));
+        const std::string value = Trim(item.substr(equals + 1));
+        if (!seen.insert(key).second) {
+            return false;
+        }
+        std::uint32_t number = 0;
+        if (key == "community") {
+            options.client.community = value;
+        } else if (key == "version") {
+            const std::string v = Lower(value);
+            if (v == "1") {
+                options.version = VersionChoice::kV1;
+            } else if (v == "2c") {
+                options.version = VersionChoice::kV2c;
+            } else if (v == "auto") {
+                options.version = VersionChoice::kAuto;
+            } else {
+                return false;
+            }
+        } else if (key == "timeout" && ParseNumber(value, 10, 60000, number)) {
+            options.client.timeoutMs = number;
+        } else if (key == "retries" && ParseNumber(value, 0, 10, number)) {
+            options.client.retries = number;
+        } else if (key == "bulk" && ParseNumber(value, 0, 255, number)) {
+            options.bulk = number;
+        } else {
+            return false;
+        }
+    }
+    problem.clear();
+    return true;
+}
+
+}  // namespace vyxsnmp

@@ -1,0 +1,576 @@
+// From walked MIB columns to the shared printer model.
+#include "printer_mib.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+
+namespace vyxsnmp {
+namespace {
+
+using vyxserve::Installable;
+using vyxserve::Printer;
+
+Oid Mib2(std::initializer_list<std::uint32_t> tail) { return Oid{1, 3, 6, 1, 2, 1}.Plus(tail); }
+Oid Prt(std::initializer_list<std::uint32_t> tail) { return Oid{1, 3, 6, 1, 2, 1, 43}.Plus(tail); }
+
+const Oid kHrDeviceModem = Mib2({25, 3, 1, 14});
+
+// PrtInputTypeTC, PrtOutputPageDeliveryOrientationTC, PrtMediaPathTypeTC, PresentOnOff,
+// PrtMediaUnitTC and PrtMarkerSuppliesSupplyUnitTC values this mapping looks for.
+constexpr std::int64_t kSheetFeedManual = 5;
+constexpr std::int64_t kFaceDown = 4;
+constexpr std::int64_t kLongEdgeDuplex = 3;
+constexpr std::int64_t kShortEdgeDuplex = 4;
+constexpr std::int64_t kNotPresent = 5;
+constexpr std::int64_t kTenThousandthsOfInches = 3;
+constexpr std::int64_t kMicrometers = 4;
+constexpr std::int64_t kPercentUnit = 19;
+// The Printer MIB's special quantities.
+constexpr std::int32_t kUnknownQuantity = -2;
+
+bool IsPrinterTable(Column column) {
+    return column >= kGeneralLocalization && column <= kFinisherDescription;
+}
+
+std::string Lower(std::string text) {
+    for (char& c : text) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return text;
+}
+
+bool IsWordChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; }
+
+// True when `text` holds `word` (lower case ASCII) as a word of its own, in any case.
+bool HasWord(const std::string& text, const std::string& word) {
+    const std::string lower = Lower(text);
+    for (std::size_t at = lower.find(word); at != std::string::npos;
+         at = lower.find(word, at + 1)) {
+        const bool before = at == 0 || !IsWordChar(lower[at - 1]);
+        const std::size_t end = at + word.size();
+        const bool after = end == lower.size() || !IsWordChar(lower[end]);
+        if (before && after) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::int32_t Clamp32(std::int64_t value) {
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(value, INT32_MIN, INT32_MAX));
+}
+
+std::string Capitalised(std::string text) {
+    if (!text.empty()) {
+        text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
+    }
+    return text;
+}
+
+// The walked rows, joined by index, for the printer the agent lists first.
+class View {
+  public:
+    View(const MibData& data, const TextDecoder& decoder) : decoder_(decoder) {
+        for (std::size_t c = 0; c < kColumnCount; ++c) {
+            for (const auto& row : data.rows[c]) {
+                cells_[c].emplace(row.first, &row.second);
+                if (IsPrinterTable(static_cast<Column>(c)) && !row.first.empty()) {
+                    device_ = device_ ? std::min(*device_, row.first[0]) : row.first[0];
+                }
+            }
+        }
+        if (device_) {
+            const auto localization = Number(kGeneralLocalization, Oid{*device_});
+            if (localization && *localization > 0 && *localization <= 0xFFFF) {
+                const auto set = Number(kLocalizationCharset,
+                                        Oid{*device_, static_cast<std::uint32_t>(*localization)});
+                if (set && *set > 0 && *set <= 0xFFFF) {
+                    charset_ = static_cast<int>(*set);
+                }
+            }
+        }
+    }
+
+    bool HasPrinter() const { return device_.has_value(); }
+
+    // The row indexes (hrDeviceIndex, own index) of the printer's rows in any of `columns`.
+    std::vector<Oid> Rows(std::initializer_list<Column> columns) const {
+        std::set<Oid> found;
+        for (const Column column : columns) {
+            for (const auto& cell : cells_[column]) {
+                if (device_ && cell.first.size() == 2 && cell.first[0] == *device_) {
+                    found.insert(cell.first);
+                }
+            }
+        }
+        return std::vector<Oid>(found.begin(), found.end());
+    }
+
+    // Every row index of a column, whatever device it belongs to.
+    std::vector<Oid> AllRows(Column column) const {
+        std::vector<Oid> found;
+        for (const auto& cell : cells_[column]) {
+            found.push_back(cell.first);
+        }
+        return found;
+    }
+
+    const Value* At(Column column, const Oid& index) const {
+        const auto found = cells_[column].find(index);
+        return found == cells_[column].end() ? nullptr : found->second;
+    }
+
+    std::optional<std::int64_t> Number(Column column, const Oid& index) const {
+        const Value* value = At(column, index);
+        if (!value || value->type == tag::kOctetString || value->type == tag::kOid ||
+            value->type == tag::kNull || value->type == tag::kIpAddress ||
+            value->type == tag::kOpaque || value->IsException()) {
+            return std::nullopt;
+        }
+        return value->number;
+    }
+
+    // A Printer MIB text, decoded in the printer's localization.
+    std::string Text(Column column, const Oid& index) const {
+        const Value* value = At(column, index);
+        if (!value || value->type != tag::kOctetString) {
+            return std::string();
+        }
+        return decoder_.ToUtf8(value->bytes, charset_);
+    }
+
+    // A DisplayString of another MIB (sysDescr, hrDeviceDescr): ASCII by definition, so its
+    // bytes are only guessed at when they are not.
+    std::string DisplayText(Column column, const Oid& index) const {
+        const Value* value = At(column, index);
+        if (!value || value->type != tag::kOctetString) {
+            return std::string();
+        }
+        return decoder_.ToUtf8(value->bytes, charset::kUnknown);
+    }
+
+    std::uint32_t device() const { return device_.value_or(0); }
+
+  private:
+    const TextDecoder& decoder_;
+    std::array<std::map<Oid, const Value*>, kColumnCount> cells_;
+    std::optional<std::uint32_t> device_;
+    int charset_ = charset::kUnknown;
+};
+
+struct MediaSize {
+    const char* name;
+    double shortMm;
+    double longMm;
+};
+
+// Sizes named by their dimensions; within 2 mm either way, in either orientation.
+const MediaSize kMediaSizes[] = {
+    {"A3", 297, 420},          {"A4", 210, 297},         {"A5", 148, 210},
+    {"A6", 105, 148},          {"B4", 257, 364},         {"B5", 182, 257},
+    {"Letter", 215.9, 279.4},  {"Legal", 215.9, 355.6},  {"Tabloid", 279.4, 431.8},
+    {"Executive", 184.2, 266.7}, {"Statement", 139.7, 215.9}, {"Folio", 215.9, 330.2},
+    {"Postcard", 100, 148},    {"Envelope DL", 110, 220}, {"Envelope C5", 162, 229},
+    {"Envelope #10", 104.8, 241.3}, {"Envelope Monarch", 98.4, 190.5},
+};
+
+// The media size from the declared dimensions: a size's name, "W x H mm" for others, empty
+// when the printer does not know them.
+std::string SizeName(std::optional<std::int64_t> unit, std::optional<std::int64_t> feed,
+                     std::optional<std::int64_t> crossFeed) {
+    if (!unit || !feed || !crossFeed || *feed <= 0 || *crossFeed <= 0) {
+        return std::string();
+    }
+    double scale = 0;  // millimetres per unit
+    if (*unit == kTenThousandthsOfInches) {
+        scale = 25.4 / 10000;
+    } else if (*unit == kMicrometers) {
+        scale = 0.001;
+    } else {
+        return std::string();
+    }
+    const double a = static_cast<double>(*feed) * scale;
+    const double b = static_cast<double>(*crossFeed) * scale;
+    const double shortMm = std::min(a, b);
+    const double longMm = std::max(a, b);
+    for (const MediaSize& size : kMediaSizes) {
+        if (std::fabs(shortMm - size.shortMm) <= 2 && std::fabs(longMm - size.longMm) <= 2) {
+            return size.name;
+        }
+    }
+    return std::to_string(std::lround(shortMm)) + "x" + std::to_string(std::lround(longMm)) + " mm";
+}
+
+// A sub-unit's state from its PrtSubUnitStatusTC value: the most telling condition wins.
+std::string StateText(std::optional<std::int64_t> status, std::optional<std::int64_t> level) {
+    if (!status || *status < 0 || *status > 127) {
+        return level && *level == 0 ? "Empty" : "Unknown";
+    }
+    const std::int64_t availability = *status & 7;
+    if (availability == 3) {
+        return "Broken";
+    }
+    if (availability == 5 || availability == 7) {
+        return "Unknown";
+    }
+    if (*status & 32) {
+        return "Offline";
+    }
+    if (availability == 1) {
+        return "On request";
+    }
+    if (*status & 16) {
+        return "Error";
+    }
+    if (level && *level == 0) {
+        return "Empty";
+    }
+    if (*status & 8) {
+        return "Warning";
+    }
+    if (availability == 4 || availability == 6) {
+        return "Busy";
+    }
+    return "Ready";
+}
+
+// The level in percent of the maximum where both are known; otherwise the MIB's own
+// special value (-1 other, -2 unknown, -3 at least some left).
+std::int32_t SupplyPercent(std::optional<std::int64_t> level, std::optional<std::int64_t> max,
+                           std::optional<std::int64_t> unit) {
+    if (!level) {
+        return kUnknownQuantity;
+    }
+    if (*level < 0) {
+        return Clamp32(*level);
+    }
+    if (max && *max > 0) {
+        const std::int64_t percent = (*level * 100 + *max / 2) / *max;
+        return static_cast<std::int32_t>(std::min<std::int64_t>(percent, 100));
+    }
+    if (unit && *unit == kPercentUnit) {
+        return static_cast<std::int32_t>(std::min<std::int64_t>(*level, 100));
+    }
+    return kUnknownQuantity;
+}
+
+const char* SupplyWord(std::optional<std::int64_t> type) {
+    switch (type.value_or(0)) {
+        case 3: return "toner";
+        case 4: return "waste toner";
+        case 5: return "ink";
+        case 6: return "ink cartridge";
+        case 7: return "ink ribbon";
+        case 8: return "waste ink";
+        case 9: return "drum";
+        case 10: return "developer";
+        case 15: return "fuser";
+        case 20: return "transfer unit";
+        case 21: return "toner cartridge";
+        case 32: return "staples";
+        default: return "supply";
+    }
+}
+
+const char* FinisherWord(std::optional<std::int64_t> type) {
+    static const char* const kWords[] = {
+        "Other",      "Unknown",          "Stapler",     "Folder",   "Binder",   "Trimmer",
+        "Die cutter", "Hole punch",       "Perforator",  "Slitter",  "Separation cutter",
+        "Imprinter",  "Wrapper",          "Bander",      "Envelope maker", "Stacker",
+        "Sheet rotator", "Inserter"};
+    const std::int64_t value = type.value_or(2);
+    return value >= 1 && value <= 18 ? kWords[value - 1] : "Finisher";
+}
+
+std::string Join(const std::vector<std::string>& parts) {
+    std::string text;
+    for (const std::string& part : parts) {
+        text += (text.empty() ? "" : ", ") + part;
+    }
+    return text;
+}
+
+Installable Fitted(std::string detail) { return Installable{true, "Installed", std::move(detail)}; }
+Installable Missing(const char* what) { return Installable{false, "Not installed", what}; }
+
+void MapTrays(const View& view, Printer& printer) {
+    printer.trays.clear();
+    for (const Oid& index : view.Rows({kInputType, kInputMaxCapacity, kInputCurrentLevel,
+                                       kInputStatus, kInputName, kInputDescription,
+                                       kInputMediaName, kInputMediaType, kInputDimUnit})) {
+        vyxserve::Tray tray;
+        tray.text1 = view.Text(kInputName, index);
+        if (tray.text1.empty()) {
+            tray.text1 = view.Text(kInputDescription, index);
+        }
+        if (tray.text1.empty()) {
+            tray.text1 = "Input " + std::to_string(index[1]);
+        }
+        const auto level = view.Number(kInputCurrentLevel, index);
+        tray.value1 = Clamp32(view.Number(kInputMaxCapacity, index).value_or(kUnknownQuantity));
+        tray.value2 = Clamp32(level.value_or(kUnknownQuantity));
+        const std::string mediaName = view.Text(kInputMediaName, index);
+        tray.text2 = SizeName(view.Number(kInputDimUnit, index), view.Number(kInputFeedDim, index),
+                              view.Number(kInputCrossFeedDim, index));
+        const bool sizeFromName = tray.text2.empty();
+        if (sizeFromName) {
+            tray.text2 = mediaName;
+        }
+        tray.text3 = view.Text(kInputMediaType, index);
+        if (tray.text3.empty() && !sizeFromName) {
+            tray.text3 = mediaName;
+        }
+        tray.text4 = StateText(view.Number(kInputStatus, index), level);
+        printer.trays.push_back(std::move(tray));
+    }
+}
+
+std::map<std::uint32_t, std::string> Colorants(const View& view) {
+    std::map<std::uint32_t, std::string> names;
+    for (const Oid& index : view.Rows({kColorantValue})) {
+        names[index[1]] = view.Text(kColorantValue, index);
+    }
+    return names;
+}
+
+void MapToners(const View& view, Printer& printer) {
+    printer.toners.clear();
+    const auto colorants = Colorants(view);
+    for (const Oid& index : view.Rows({kSuppliesDescription, kSuppliesLevel, kSuppliesMaxCapacity,
+                                       kSuppliesType, kSuppliesColorant})) {
+        vyxserve::Toner toner;
+        toner.text1 = view.Text(kSuppliesDescription, index);
+        const auto type = view.Number(kSuppliesType, index);
+        if (toner.text1.empty()) {
+            const auto colorant = view.Number(kSuppliesColorant, index);
+            const auto name = colorant && *colorant > 0
+                                  ? colorants.find(static_cast<std::uint32_t>(*colorant))
+                                  : colorants.end();
+            toner.text1 = name != colorants.end() && !name->second.empty()
+                              ? Capitalised(name->second) + " " + SupplyWord(type)
+                              : "Supply " + std::to_string(index[1]);
+        }
+        const auto level = view.Number(kSuppliesLevel, index);
+        toner.value1 = SupplyPercent(level, view.Number(kSuppliesMaxCapacity, index),
+                                     view.Number(kSuppliesUnit, index));
+        toner.value2 = Clamp32(level.value_or(kUnknownQuantity));
+        printer.toners.push_back(std::move(toner));
+    }
+}
+
+bool ColourCapable(const View& view) {
+    std::set<std::string> distinct;
+    for (const auto& colorant : Colorants(view)) {
+        if (!colorant.second.empty()) {
+            distinct.insert(Lower(colorant.second));
+        }
+    }
+    if (distinct.size() > 1) {
+        return true;
+    }
+    for (const Oid& index : view.Rows({kMarkerProcessColorants})) {
+        if (view.Number(kMarkerProcessColorants, index).value_or(0) > 1) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void MapColour(const View& view, Printer& printer) {
+    vyxserve::Feature mode;
+    mode.key = kColourModeKey;
+    mode.name = "Colour mode";
+    if (ColourCapable(view)) {
+        mode.options.push_back({kColourValue, "Full colour"});
+    }
+    mode.options.push_back({kMonoValue, "Black and white"});
+    mode.selected = 0;  // what the printer can do: colour when it has colours, else mono
+    printer.features.assign(1, std::move(mode));
+}
+
+// The descriptions of the host's devices and the system: where a fax or MFP shows itself.
+std::vector<std::string> Descriptions(const View& view) {
+    std::vector<std::string> texts;
+    for (const Oid& index : view.AllRows(kDeviceDescr)) {
+        texts.push_back(view.DisplayText(kDeviceDescr, index));
+    }
+    for (const Oid& index : view.AllRows(kSysDescr)) {
+        texts.push_back(view.DisplayText(kSysDescr, index));
+    }
+    return texts;
+}
+
+std::optional<std::string> FaxDevice(const View& view) {
+    for (const Oid& index : view.AllRows(kDeviceType)) {
+        const Value* type = view.At(kDeviceType, index);
+        if (type && type->type == tag::kOid && type->oid == kHrDeviceModem) {
+            const std::string text = view.DisplayText(kDeviceDescr, index);
+            return text.empty() ? std::string("Fax modem") : text;
+        }
+    }
+    for (const std::string& text : Descriptions(view)) {
+        if (HasWord(text, "fax")) {
+            return text;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> MfpDescription(const View& view) {
+    for (const std::string& text : Descriptions(view)) {
+        for (const char* word : {"mfp", "multifunction", "multi-function", "scanner", "copier"}) {
+            if (HasWord(text, word)) {
+                return text;
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+void MapInstallables(const View& view, Printer& printer) {
+    auto& options = printer.installables;
+
+    const auto outputs = view.Rows({kOutputName, kOutputDescription, kOutputDelivery});
+    auto outputName = [&view](const Oid& index) {
+        std::string name = view.Text(kOutputName, index);
+        if (name.empty()) {
+            name = view.Text(kOutputDescription, index);
+        }
+        return name.empty() ? "Output " + std::to_string(index[1]) : name;
+    };
+    if (outputs.size() > 1) {
+        std::vector<std::string> names;
+        for (const Oid& index : outputs) {
+            names.push_back(outputName(index));
+        }
+        options[vyxserve::kSorter] =
+            Fitted(std::to_string(outputs.size()) + " outputs: " + Join(names));
+    } else {
+        options[vyxserve::kSorter] = Missing("Sorter");
+    }
+    options[vyxserve::kFaceDownUnit] = Missing("Face-down output");
+    for (const Oid& index : outputs) {
+        if (view.Number(kOutputDelivery, index) == kFaceDown) {
+            options[vyxserve::kFaceDownUnit] = Fitted(outputName(index));
+            break;
+        }
+    }
+
+    options[vyxserve::kDuplex] = Missing("Duplex unit");
+    for (const Oid& index : view.Rows({kMediaPathType, kMediaPathDescription})) {
+        const auto type = view.Number(kMediaPathType, index);
+        if (type == kLongEdgeDuplex || type == kShortEdgeDuplex) {
+            std::string text = view.Text(kMediaPathDescription, index);
+            if (text.empty()) {
+                text = type == kLongEdgeDuplex ? "Long-edge duplex" : "Short-edge duplex";
+            }
+            options[vyxserve::kDuplex] = Fitted(text);
+            break;
+        }
+    }
+
+    // A lower tray is an automatic input beyond the first: a manual feed does not count.
+    std::vector<std::string> trays;
+    for (const Oid& index : view.Rows({kInputType, kInputName, kInputDescription})) {
+        if (view.Number(kInputType, index) != kSheetFeedManual) {
+            std::string name = view.Text(kInputName, index);
+            if (name.empty()) {
+                name = view.Text(kInputDescription, index);
+            }
+            trays.push_back(name.empty() ? "Input " + std::to_string(index[1]) : name);
+        }
+    }
+    options[vyxserve::kLowerTray] = trays.size() > 1 ? Fitted(trays[1]) : Missing("Lower tray");
+
+    std::vector<Oid> finishers;
+    for (const Oid& index : view.Rows({kFinisherType, kFinisherPresent, kFinisherDescription})) {
+        if (view.Number(kFinisherPresent, index) != kNotPresent) {
+            finishers.push_back(index);
+        }
+    }
+    if (!finishers.empty()) {
+        const Oid& first = finishers.front();
+        std::string description = view.Text(kFinisherDescription, first);
+        if (description.empty()) {
+            description = FinisherWord(view.Number(kFinisherType, first));
+        }
+        options[vyxserve::kFinisher] = Fitted(description);
+        options[vyxserve::kFinisherType] = Fitted(FinisherWord(view.Number(kFinisherType, first)));
+    } else {
+        options[vyxserve::kFinisher] = Missing("Finisher");
+        options[vyxserve::kFinisherType] = Missing("Finisher type");
+    }
+    if (finishers.size() > 1) {
+        std::vector<std::string> words;
+        for (std::size_t i = 1; i < finishers.size(); ++i) {
+            words.push_back(FinisherWord(view.Number(kFinisherType, finishers[i])));
+        }
+        options[vyxserve::kFinisherOption] = Fitted(Join(words));
+    } else {
+        options[vyxserve::kFinisherOption] = Missing("Finisher option");
+    }
+
+    const auto fax = FaxDevice(view);
+    options[vyxserve::kFax] = fax ? Fitted(*fax) : Missing("Fax");
+    const auto mfp = MfpDescription(view);
+    options[vyxserve::kMfpOption] = mfp ? Fitted(*mfp) : Missing("MFP");
+}
+
+}  // namespace
+
+const Oid& ColumnOid(Column column) {
+    static const std::array<Oid, kColumnCount> kOids = {
+        Mib2({1, 1}),                                                    // sysDescr
+        Prt({5, 1, 1, 2}),  Prt({7, 1, 1, 4}),                             // localization
+        Prt({8, 2, 1, 2}),  Prt({8, 2, 1, 3}),  Prt({8, 2, 1, 4}),  Prt({8, 2, 1, 5}),
+        Prt({8, 2, 1, 9}),  Prt({8, 2, 1, 10}), Prt({8, 2, 1, 11}), Prt({8, 2, 1, 12}),
+        Prt({8, 2, 1, 13}), Prt({8, 2, 1, 18}), Prt({8, 2, 1, 21}),        // inputs
+        Prt({9, 2, 1, 7}),  Prt({9, 2, 1, 12}), Prt({9, 2, 1, 20}),        // outputs
+        Prt({10, 2, 1, 6}),                                                // markers
+        Prt({11, 1, 1, 3}), Prt({11, 1, 1, 5}), Prt({11, 1, 1, 6}), Prt({11, 1, 1, 7}),
+        Prt({11, 1, 1, 8}), Prt({11, 1, 1, 9}),                            // supplies
+        Prt({12, 1, 1, 4}),                                                // colorants
+        Prt({13, 4, 1, 9}), Prt({13, 4, 1, 10}),                           // media paths
+        Prt({30, 1, 1, 2}), Prt({30, 1, 1, 3}), Prt({30, 1, 1, 10}),       // finishers
+        Mib2({25, 3, 2, 1, 2}), Mib2({25, 3, 2, 1, 3}),                    // hrDeviceTable
+    };
+    return kOids[column];
+}
+
+std::vector<Column> ColumnsFor(Parts parts) {
+    std::vector<Column> columns;
+    for (std::size_t c = 0; c < kColumnCount; ++c) {
+        const Column column = static_cast<Column>(c);
+        const bool colour = column == kMarkerProcessColorants || column == kColorantValue;
+        const bool attributes = column != kMarkerProcessColorants;
+        if (parts == Parts::kAll || (parts == Parts::kColour ? colour : attributes)) {
+            columns.push_back(column);
+        }
+    }
+    return columns;
+}
+
+MapStatus MapPrinter(const MibData& data, Parts parts, const TextDecoder& decoder,
+                     Printer& printer) {
+    const View view(data, decoder);
+    if (parts != Parts::kColour && !view.HasPrinter()) {
+        return MapStatus::kNotAPrinter;
+    }
+    if (parts != Parts::kAttributes) {
+        MapColour(view, printer);
+    }
+    if (parts != Parts::kColour) {
+        MapTrays(view, printer);
+        MapToners(view, printer);
+        MapInstallables(view, printer);
+    }
+    printer.templates.clear();
+    return MapStatus::kOk;
+}
+
+}  // namespace vyxsnmp

@@ -1,0 +1,32 @@
+// A snapshot: one walk of the needed columns, mapped to the model.
+#include "snapshot.h"
+
+#include "codes.h"
+
+namespace vyxsnmp {
+
+std::int32_t TakeSnapshot(Walker& walker, Parts parts, const WalkLimits& limits,
+                          const TextDecoder& decoder, vyxserve::Printer& printer) {
+    const std::vector<Column> columns = ColumnsFor(parts);
+    std::vector<Oid> oids;
+    for (const Column column : columns) {
+        oids.push_back(ColumnOid(column));
+    }
+    std::vector<Rows> rows;
+    const WalkOutcome outcome = walker.Walk(oids, rows, limits);
+    if (outcome.status != WalkStatus::kOk) {
+        return CodeFor(outcome);
+    }
+    MibData data;
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        data.rows[columns[i]] = std::move(rows[i]);
+    }
+    vyxserve::Printer fresh = printer;
+    if (MapPrinter(data, parts, decoder, fresh) != MapStatus::kOk) {
+        return code::kNotAPrinter;
+    }
+    printer = std::move(fresh);
+    return 0;
+}
+
+}  // namespace vyxsnmp

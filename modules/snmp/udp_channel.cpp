@@ -1,0 +1,134 @@
+// Winsock UDP: resolution, connected sockets, and waits bounded by select().
+#include "udp_channel.h"
+
+#include <ws2tcpip.h>
+
+#include <string>
+
+#include "codes.h"
+
+namespace vyxsnmp {
+namespace {
+
+constexpr std::size_t kMaxAddresses = 4;
+constexpr std::size_t kLargestDatagram = 65536;
+
+}  // namespace
+
+std::unique_ptr<UdpChannel> UdpChannel::Open(const Endpoint& endpoint, LONG& code) {
+    std::unique_ptr<UdpChannel> channel(new UdpChannel());
+    WSADATA data;
+    if (WSAStartup(MAKEWORD(2, 2), &data) != 0) {
+        code = code::kNetwork;
+        return nullptr;
+    }
+    channel->started_ = true;
+    addrinfo hints = {};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_DGRAM;
+    hints.ai_protocol = IPPROTO_UDP;
+    hints.ai_flags = AI_NUMERICSERV;
+    addrinfo* found = nullptr;
+    const std::string port = std::to_string(endpoint.port);
+    if (getaddrinfo(endpoint.host.c_str(), port.c_str(), &hints, &found) != 0 || !found) {
+        code = code::kHostNotFound;
+        return nullptr;
+    }
+    for (addrinfo* at = found; at && channel->sockets_.size() < kMaxAddresses; at = at->ai_next) {
+        const SOCKET s = socket(at->ai_family, at->ai_socktype, at->ai_protocol);
+        if (s == INVALID_SOCKET) {
+            continue;
+        }
+        // Connected, so that only the agent's own datagrams are received on it.
+        if (connect(s, at->ai_addr, static_cast<int>(at->ai_addrlen)) != 0) {
+            closesocket(s);
+            continue;
+        }
+        channel->sockets_.push_back(s);
+    }
+    freeaddrinfo(found);
+    if (channel->sockets_.empty()) {
+        code = code::kNetwork;
+        return nullptr;
+    }
+    channel->buffer_.resize(kLargestDatagram);
+    code = 0;
+    return channel;
+}
+
+UdpChannel::~UdpChannel() {
+    for (const SOCKET s : sockets_) {
+        closesocket(s);
+    }
+    if (started_) {
+        WSACleanup();
+    }
+}
+
+bool UdpChannel::Send(const Bytes& datagram) {
+    bool sent = false;
+    for (std::size_t i = 0; i < sockets_.size(); ++i) {
+        if (confirmed_ >= 0 && static_cast<int>(i) != confirmed_) {
+            continue;
+        }
+        const int length = static_cast<int>(datagram.size());
+        if (send(sockets_[i], reinterpret_cast<const char*>(datagram.data()), length, 0) == length) {
+            sent = true;
+        }
+    }
+    return sent;
+}
+
+Datagrams::Wait UdpChannel::Receive(Bytes& datagram, std::uint32_t milliseconds) {
+    const std::uint64_t deadline = Now() + milliseconds;
+    for (;;) {
+        const std::uint64_t now = Now();
+        if (now >= deadline) {
+            return Wait::kTimeout;
+        }
+        // Once the agent has answered on one address, what comes on the others (the same
+        // answer from a second address of the host, say) is no longer listened to.
+        fd_set readable;
+        FD_ZERO(&readable);
+        for (std::size_t i = 0; i < sockets_.size(); ++i) {
+            if (confirmed_ < 0 || static_cast<int>(i) == confirmed_) {
+                FD_SET(sockets_[i], &readable);
+            }
+        }
+        const std::uint64_t left = deadline - now;
+        timeval wait;
+        wait.tv_sec = static_cast<long>(left / 1000);
+        wait.tv_usec = static_cast<long>((left % 1000) * 1000);
+        const int ready = select(0, &readable, nullptr, nullptr, &wait);
+        if (ready == SOCKET_ERROR) {
+            return Wait::kFailed;
+        }
+        if (ready == 0) {
+            return Wait::kTimeout;
+        }
+        for (std::size_t i = 0; i < sockets_.size(); ++i) {
+            if (!FD_ISSET(sockets_[i], &readable)) {
+                continue;
+            }
+            const int got = recv(sockets_[i], buffer_.data(), static_cast<int>(buffer_.size()), 0);
+            if (got == SOCKET_ERROR) {
+                // An ICMP "port unreachable" for an earlier datagram: nobody listens there
+                // (yet); keep waiting out the attempt. Anything else ends the wait.
+                const int error = WSAGetLastError();
+                if (error == WSAECONNRESET || error == WSAECONNREFUSED || error == WSAEMSGSIZE) {
+                    continue;
+                }
+                return Wait::kFailed;
+            }
+            datagram.assign(buffer_.begin(), buffer_.begin() + got);
+            answered_ = static_cast<int>(i);
+            return Wait::kDatagram;
+        }
+    }
+}
+
+std::uint64_t UdpChannel::Now() { return GetTickCount64(); }
+
+void UdpChannel::Confirm() { confirmed_ = answered_; }
+
+}  // namespace vyxsnmp

@@ -1,0 +1,60 @@
+// An SNMP agent inside the test process, behind the Datagrams interface: it answers from a map
+// of objects on a simulated clock, so walks and their failures run instantly and exactly. Its
+// misbehaviours are switches, one per way a real agent goes wrong.
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <map>
+
+#include "client.h"
+
+namespace snmptest {
+
+using vyxsnmp::Bytes;
+using vyxsnmp::Oid;
+using vyxsnmp::Value;
+
+class FakeAgent : public vyxsnmp::Datagrams {
+  public:
+    enum class Fault {
+        kNone,
+        kSilent,         // never answers
+        kWrongId,        // answers with another request id
+        kGarbage,        // answers bytes that are no SNMP message
+        kTruncated,      // answers its response cut in half
+        kLoop,           // answers every GetNext/GetBulk with the object that was asked for
+        kBackwards,      // answers an object before the one asked for
+        kEndless,        // makes up a new row after every row, forever (columns of 11 parts)
+        kErrorStatus,    // answers error-status `errorStatus`
+        kEmpty,          // answers with no variable bindings
+    };
+
+    std::map<Oid, Value> objects;
+    std::string community = "public";
+    bool speaksV1 = true;
+    bool speaksV2c = true;
+    Fault fault = Fault::kNone;
+    std::int32_t errorStatus = vyxsnmp::error_status::kGenErr;
+    std::size_t maxVarBinds = 0;     // like pysnmp: repetitions cut to this / columns (0: none)
+    std::size_t tooBigAbove = 0;     // answers tooBig to requests with more bindings (0: never)
+    std::size_t answerAfterDrops = 0;  // ignores this many datagrams before answering
+
+    // What the module sent: every datagram decoded, retries included.
+    std::vector<vyxsnmp::Message> requests;
+    std::uint64_t clock = 0;
+
+    bool Send(const Bytes& datagram) override;
+    Wait Receive(Bytes& datagram, std::uint32_t milliseconds) override;
+    std::uint64_t Now() override { return clock; }
+
+    void Set(const Oid& oid, const Value& value) { objects[oid] = value; }
+
+  private:
+    static constexpr std::size_t kColumnLength = 11;  // Printer MIB columns: 1.3.6.1.2.1.43.x.y.1.z
+    vyxsnmp::Pdu Answer(const vyxsnmp::Pdu& request) const;
+    bool Next(const Oid& after, Oid& name, Value& value) const;
+    std::deque<Bytes> queue_;
+};
+
+}  // namespace snmptest

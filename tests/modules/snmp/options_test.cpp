@@ -1,0 +1,91 @@
+// The two connection strings: printer names and option strings, accepted and refused.
+#include <gtest/gtest.h>
+
+#include "options.h"
+
+namespace {
+
+using namespace vyxsnmp;
+
+TEST(SnmpOptions, PrinterNames) {
+    const struct {
+        const char* text;
+        bool ok;
+        const char* host;
+        std::uint16_t port;
+    } cases[] = {
+        {"printer", true, "printer", 161},
+        {"snmp://printer.example.com", true, "printer.example.com", 161},
+        {"SNMP://10.0.0.7:1161/", true, "10.0.0.7", 1161},
+        {"  127.0.0.1:65535  ", true, "127.0.0.1", 65535},
+        {"[::1]:1161", true, "::1", 1161},
+        {"snmp://[fe80::1]", true, "fe80::1", 161},
+        {"::1", true, "::1", 161},
+        {"", false, "", 0},
+        {"snmp://", false, "", 0},
+        {"printer:", false, "", 0},
+        {"printer:0", false, "", 0},
+        {"printer:65536", false, "", 0},
+        {"printer:12a", false, "", 0},
+        {"[::1", false, "", 0},
+        {"[::1]1161", false, "", 0},
+        {"[printer]:161", false, "", 0},
+        {"public@printer", false, "", 0},
+        {"ipp://printer", false, "", 0},
+        {"snmp://printer/path", false, "", 0},
+        {"two words", false, "", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        Endpoint endpoint;
+        ASSERT_EQ(ParsePrinter(c.text, endpoint), c.ok);
+        if (c.ok) {
+            EXPECT_EQ(endpoint.host, c.host);
+            EXPECT_EQ(endpoint.port, c.port);
+        }
+    }
+}
+
+TEST(SnmpOptions, OptionStrings) {
+    ConnectOptions defaults;
+    std::string problem;
+    ASSERT_TRUE(ParseOptions("", defaults, problem));
+    EXPECT_EQ(defaults.client.community, "public");
+    EXPECT_EQ(defaults.version, VersionChoice::kAuto);
+    EXPECT_EQ(defaults.client.timeoutMs, 1000u);
+    EXPECT_EQ(defaults.client.retries, 1u);
+
+    ConnectOptions all;
+    ASSERT_TRUE(ParseOptions(" Community = colour-mfp ;VERSION=2c;timeout=250;retries=0;bulk=12;",
+                             all, problem));
+    EXPECT_EQ(all.client.community, "colour-mfp");
+    EXPECT_EQ(all.version, VersionChoice::kV2c);
+    EXPECT_EQ(all.client.timeoutMs, 250u);
+    EXPECT_EQ(all.client.retries, 0u);
+    EXPECT_EQ(all.bulk, 12u);
+
+    const struct {
+        const char* text;
+        const char* problem;
+    } refused[] = {
+        {"community", "community"},
+        {"colour=yes", "colour=yes"},
+        {"version=3", "version=3"},
+        {"timeout=9", "timeout=9"},
+        {"timeout=60001", "timeout=60001"},
+        {"timeout=1s", "timeout=1s"},
+        {"retries=11", "retries=11"},
+        {"retries=-1", "retries=-1"},
+        {"bulk=256", "bulk=256"},
+        {"timeout=100;timeout=200", "timeout=200"},
+        {"community=a;=b", "=b"},
+    };
+    for (const auto& c : refused) {
+        SCOPED_TRACE(c.text);
+        ConnectOptions options;
+        EXPECT_FALSE(ParseOptions(c.text, options, problem));
+        EXPECT_EQ(problem, c.problem);
+    }
+}
+
+}  // namespace

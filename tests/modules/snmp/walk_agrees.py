@@ -1,0 +1,130 @@
+#!/usr/bin/python3
+"""snmpwalk and bidiprobe agree: for each recording served by the fixture's snmpsimd, the tables
+as Debian's snmpwalk reads them, and what bidiprobe --json dump reports through the SNMP module.
+
+  walk_agrees.py PORTS_FILE WINE_RUNNER BIDIPROBE
+"""
+import json
+import subprocess
+import sys
+
+PRT = '.1.3.6.1.2.1.43'
+INPUT, OUTPUT, SUPPLY = PRT + '.8.2.1', PRT + '.9.2.1', PRT + '.11.1.1'
+COLORANT, PATH, FINISHER = PRT + '.12.1.1', PRT + '.13.4.1', PRT + '.30.1.1'
+LOCALIZATION = PRT + '.7.1.1'
+HR_DEVICE, SYS_DESCR = '.1.3.6.1.2.1.25.3.2.1', '.1.3.6.1.2.1.1.1'
+CHARSETS = {106: 'utf-8', 17: 'shift_jis', 4: 'latin-1'}
+BITS = ['sorter', 'duplex', 'lowerTray', 'fax', 'finisher', 'faceDownUnit', 'finisherType',
+        'finisherOption', 'mfpOption']
+
+
+def snmpwalk(port, community, oid):
+    """{oid: value}: integers as int, strings as bytes, object identifiers as str."""
+    text = subprocess.run(['snmpwalk', '-v2c', '-c', community, '-On', '-Ox', '-Oq', '-Oe',
+                           '-t', '2', '-r', '2', '127.0.0.1:%d' % port, oid],
+                          capture_output=True, text=True, check=True).stdout
+    records, current = [], None
+    for line in text.splitlines():
+        if line.startswith('.'):
+            current = line
+            records.append(current)
+        else:
+            records[-1] += ' ' + line
+    values = {}
+    for record in records:
+        name, _, value = record.partition(' ')
+        value = value.strip()
+        if value.startswith('"'):
+            values[name] = bytes.fromhex(value.strip('"').replace(' ', ''))
+        elif value.startswith('.'):
+            values[name] = value
+        elif value.lstrip('-').isdigit():
+            values[name] = int(value)
+    return values
+
+
+def rows(values, column):
+    """The printer's (hrDeviceIndex 1) rows of a column, in order: {row: value}."""
+    prefix = column + '.1.'
+    found = {int(k[len(prefix):]): v for k, v in values.items() if k.startswith(prefix)}
+    return dict(sorted(found.items()))
+
+
+def has_word(text, words):
+    import re
+    return any(re.search(r'(?<![A-Za-z0-9])' + w + r'(?![A-Za-z0-9])', text, re.I) for w in words)
+
+
+def expected(port, community):
+    w = {}
+    for table in (INPUT, OUTPUT, SUPPLY, COLORANT, PATH, FINISHER, LOCALIZATION, HR_DEVICE, SYS_DESCR):
+        w.update(snmpwalk(port, community, table))
+    charset = w.get(LOCALIZATION + '.4.1.1', 106)
+    # Through the ANSI code page of the probe's run (1252), as the library hands texts out.
+    text = lambda b: b.decode(CHARSETS.get(charset, 'utf-8'), 'replace').encode('cp1252', 'replace').decode('cp1252')
+    inputs = sorted(set(rows(w, INPUT + '.13')) | set(rows(w, INPUT + '.9')))
+    trays = [{'text1': text(w.get('%s.13.1.%d' % (INPUT, r), b'')),
+              'value1': w.get('%s.9.1.%d' % (INPUT, r), -2),
+              'value2': w.get('%s.10.1.%d' % (INPUT, r), -2),
+              'text3': text(w.get('%s.21.1.%d' % (INPUT, r), b''))} for r in inputs]
+    toners = []
+    for r, description in rows(w, SUPPLY + '.6').items():
+        level, most = w.get('%s.9.1.%d' % (SUPPLY, r), -2), w.get('%s.8.1.%d' % (SUPPLY, r), -2)
+        percent = level if level < 0 else min(100, (level * 100 + most // 2) // most) if most > 0 else -2
+        toners.append({'text1': text(description), 'value1': percent, 'value2': level})
+    outputs = rows(w, OUTPUT + '.20')
+    present = [v for v in rows(w, FINISHER + '.3').values() if v != 5]
+    trays_not_manual = [r for r, t in rows(w, INPUT + '.2').items() if t != 5]
+    descriptions = [v.decode('ascii', 'replace') for k, v in w.items()
+                    if k.startswith(HR_DEVICE + '.3.') or k.startswith(SYS_DESCR)]
+    fitted = {
+        'sorter': len(outputs) > 1,
+        'duplex': any(t in (3, 4) for t in rows(w, PATH + '.9').values()),
+        'lowerTray': len(trays_not_manual) > 1,
+        'fax': any(v == '.1.3.6.1.2.1.25.3.1.14' for k, v in w.items() if k.startswith(HR_DEVICE + '.2.'))
+               or any(has_word(d, ['fax']) for d in descriptions),
+        'finisher': len(present) > 0,
+        'faceDownUnit': 4 in outputs.values(),
+        'finisherType': len(present) > 0,
+        'finisherOption': len(present) > 1,
+        'mfpOption': any(has_word(d, ['mfp', 'multifunction', 'multi-function', 'scanner', 'copier'])
+                         for d in descriptions),
+    }
+    colorants = {v.lower() for v in rows(w, COLORANT + '.4').values()}
+    mask = sum(1 << i for i, name in enumerate(BITS) if fitted[name])
+    return trays, toners, mask, 2 if len(colorants) > 1 else 1
+
+
+def main(ports_file, runner, probe):
+    ports = dict(line.strip().split('=') for line in open(ports_file) if '=' in line)
+    port = int(ports['snmpsim'])
+    failures = 0
+    for community in ('colour-mfp', 'mono-laser'):
+        trays, toners, mask, options = expected(port, community)
+        run = subprocess.run([runner, probe, '--printer', 'snmp://127.0.0.1:%d' % port,
+                              '--second', 'community=' + community, '--json', 'dump'],
+                             capture_output=True)
+        report = json.loads(run.stdout.decode('utf-8'))
+        attributes = report['attributes']
+        seen_trays = [{k: t[k] for k in ('text1', 'value1', 'value2', 'text3')}
+                      for t in attributes['trays']['records']]
+        checks = [
+            ('trays', trays, seen_trays),
+            ('toners', toners, attributes['toners']['records']),
+            ('presence mask', mask, attributes['installables']['presence']),
+            ('colour options', options, len(report['colour']['features'][0]['details']['options'])),
+        ]
+        for what, walked, reported in checks:
+            if walked != reported:
+                failures += 1
+                print('%s, %s:\n  snmpwalk   %r\n  bidiprobe  %r' % (community, what, walked, reported))
+            else:
+                print('%s, %s: agree' % (community, what))
+    return 1 if failures else 0
+
+
+if __name__ == '__main__':
+    if len(sys.argv) != 4:
+        sys.stderr.write(__doc__)
+        sys.exit(2)
+    sys.exit(main(*sys.argv[1:]))
