@@ -42,8 +42,9 @@ install: build
 clean:
 	rm -rf $(BUILD)
 
-# The benchmark under wine: every figure in code page 1252, then the template figures in 932.
-# BENCH_ARGS passes options on, e.g. BENCH_ARGS="--rounds 31".
+# The benchmark under wine: every figure in code page 1252, then the template figures in 932,
+# then a whole property sheet through the IPP and SNMP modules against local printers.
+# BENCH_ARGS passes options on, e.g. BENCH_ARGS="--rounds 31"; NET_BENCH_ARGS="--rounds 31".
 BENCH_RUN = cd $(BUILD)/bench && WINEPREFIX=$(abspath $(BUILD))/wineprefix
 
 .PHONY: bench
@@ -51,6 +52,8 @@ bench: configure
 	cmake --build $(BUILD) -j $(JOBS) --target vyxbench
 	$(BENCH_RUN) LC_ALL=C.UTF-8 $(CURDIR)/tools/wine/run.sh ./vyxbench.exe $(BENCH_ARGS)
 	$(BENCH_RUN) LC_ALL=ja_JP.UTF-8 $(CURDIR)/tools/wine/run.sh ./vyxbench.exe --templates $(BENCH_ARGS)
+	cmake --build $(BUILD) -j $(JOBS) --target vyxnetbench
+	LC_ALL=C.UTF-8 ./bench/net/run-net-bench.sh $(BUILD) $(NET_BENCH_ARGS)
 
 # The network codecs' fuzz targets for longer than `make test` gives them, each for SECONDS,
 # going on from the inputs earlier runs found (kept in build/native/fuzz-work):
