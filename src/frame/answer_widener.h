@@ -28,12 +28,27 @@ class StandaloneBytes {
         return maxCharSize_;
     }
 
+    // Widens standalone bytes from the start of `bytes` up to the first zero byte or the
+    // `limit`th byte, whichever comes first, and gives their number; every byte before that must
+    // be below Limit(). Runs of bytes that widen to the unit of their own value go 16 at a time
+    // where the processor can.
+    std::size_t WidenRun(wchar_t* dest, const unsigned char* bytes, std::size_t limit) noexcept;
+
+    // The number of bytes from the start of `bytes`, up to the first zero byte or the `limit`th
+    // byte, that are ASCII; `*stoppedAbove` tells whether a byte above ASCII ended them.
+    std::size_t AsciiRun(const unsigned char* bytes, std::size_t limit,
+                         bool* stoppedAbove) noexcept;
+
   private:
     void Learn() noexcept;
 
     bool learnt_ = false;
     unsigned limit_ = 0;
     unsigned maxCharSize_ = 4;
+    // Which bytes widen to the unit of their own value, for the runs taken 16 at a time: none
+    // (no such run is taken), ASCII, or ASCII and 0xA0-0xFF.
+    enum class SameValue { kNone, kAscii, kAsciiAndUpper } sameValue_ = SameValue::kNone;
+    bool chunks_ = false;  // the processor widens 16 bytes at a time
     WCHAR units_[0x100];
 };
 
