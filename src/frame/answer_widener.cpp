@@ -100,11 +100,17 @@ std::size_t StandaloneBytes::WidenRun(wchar_t* dest, const unsigned char* bytes,
                                       std::size_t limit) noexcept {
     Learn();
     const bool chunks = chunks_ && sameValue_ != SameValue::kNone;
+    const bool upperToo = sameValue_ == SameValue::kAsciiAndUpper;
     std::size_t length = 0;
     for (;;) {
         if (chunks) {
-            length += SameValueChunks(dest + length, bytes + length, limit - length,
-                                      sameValue_ == SameValue::kAsciiAndUpper);
+            length += SameValueChunks(dest + length, bytes + length, limit - length, upperToo);
+            // Fewer than 16 bytes left: the last 16 go as one chunk that overlaps those before
+            // it, whose units it writes again with the same values.
+            if (limit - length < 16 && length < limit && limit >= 16 &&
+                SameValueChunks(dest + limit - 16, bytes + limit - 16, 16, upperToo) == 16) {
+                return limit;
+            }
         }
         // Then up to 16 bytes through the table: the chunk that held another byte, or the tail.
         const std::size_t stop = std::min(limit, length + 16);
@@ -125,6 +131,11 @@ std::size_t StandaloneBytes::AsciiRun(const unsigned char* bytes, std::size_t li
     for (;;) {
         if (chunks_) {
             length += SameValueChunks(nullptr, bytes + length, limit - length, false);
+            if (limit - length < 16 && length < limit && limit >= 16 &&
+                SameValueChunks(nullptr, bytes + limit - 16, 16, false) == 16) {
+                *stoppedAbove = false;
+                return limit;
+            }
         }
         const std::size_t stop = std::min(limit, length + 16);
         while (length < stop && bytes[length] != 0 && bytes[length] < 0x80) {
