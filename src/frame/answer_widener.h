@@ -66,6 +66,25 @@ class AnswerWidener {
         Widen(dest, D, source.text, S);
     }
 
+    // Gives what Widen gives into a field of S units, cut to the D - 1 units that `dest` holds
+    // with its terminator. Where every byte is a character of its own, a unit stands for a byte,
+    // so only the first D - 1 bytes are widened; otherwise the whole text is, then cut.
+    template <std::size_t D, std::size_t S>
+    void WidenCut(wchar_t (&dest)[D], const AnsiBlock<S>& source) noexcept {
+        static_assert(D < S, "a field that holds the whole answer needs no cut");
+        if (bytes_.Limit() == 0x100) {
+            Widen(dest, D, source.text, S);
+            return;
+        }
+        wchar_t whole[S];
+        Widen(whole, S, source.text, S);
+        std::size_t i = 0;
+        for (; i + 1 < D && whole[i] != L'\0'; ++i) {
+            dest[i] = whole[i];
+        }
+        dest[i] = L'\0';
+    }
+
   private:
     StandaloneBytes bytes_;
 };
