@@ -256,22 +256,32 @@ const char* Verdict(bool met) {
     return met ? "met" : "not met";
 }
 
+// Every listing that takes global memory is to stay within this ratio of its floor + blocks: the
+// blocks are the interface's, so what the library adds beyond them is its own work.
+constexpr double kBlocksGoal = 1.3;
+
 void PrintTimes(const std::vector<Result>& results) {
-    std::printf("| %-43s | %-15s | %-15s | %-5s | %-11s | %-15s | %-11s |\n",
+    std::printf("| %-43s | %-15s | %-15s | %-5s | %-11s | %-15s | %-11s | %-11s |\n",
                 "Operation (with its release)", "Per call", "Floor", "Ratio", "Goal",
-                "Floor + blocks", "Ratio to it");
-    std::printf("|%s|%s|%s|%s|%s|%s|%s|\n", std::string(45, '-').c_str(),
+                "Floor + blocks", "Ratio to it", "Goal");
+    std::printf("|%s|%s|%s|%s|%s|%s|%s|%s|\n", std::string(45, '-').c_str(),
                 std::string(17, '-').c_str(), std::string(17, '-').c_str(),
                 std::string(7, '-').c_str(), std::string(13, '-').c_str(),
-                std::string(17, '-').c_str(), std::string(13, '-').c_str());
+                std::string(17, '-').c_str(), std::string(13, '-').c_str(),
+                std::string(13, '-').c_str());
     for (const Result& r : results) {
         const bool met = r.library.median <= r.row->goal * r.floor.median;
         char goal[24];
-        std::snprintf(goal, sizeof goal, "%.1f %s", r.row->goal, met ? "met" : "not met");
-        std::printf("| %-43s | %-15s | %-15s | %5s | %-11s | %-15s | %11s |\n",
+        std::snprintf(goal, sizeof goal, "%.1f %s", r.row->goal, Verdict(met));
+        char blocksGoal[24] = "-";
+        if (r.blocksFloor.median > 0) {
+            std::snprintf(blocksGoal, sizeof blocksGoal, "%.1f %s", kBlocksGoal,
+                          Verdict(r.library.median <= kBlocksGoal * r.blocksFloor.median));
+        }
+        std::printf("| %-43s | %-15s | %-15s | %5s | %-11s | %-15s | %11s | %-11s |\n",
                     r.row->operation.c_str(), Figure(r.library).c_str(), Figure(r.floor).c_str(),
                     Ratio(r.library, r.floor).c_str(), goal, Figure(r.blocksFloor).c_str(),
-                    Ratio(r.library, r.blocksFloor).c_str());
+                    Ratio(r.library, r.blocksFloor).c_str(), blocksGoal);
     }
 }
 
