@@ -269,11 +269,10 @@ void PrintTimes(const std::vector<Result>& results) {
     std::printf("| %-43s | %-15s | %-15s | %-12s | %-11s | %-15s | %-12s | %-11s |\n",
                 "Operation (with its release)", "Per call", "Floor", "Ratio", "Goal",
                 "Floor + blocks", "Ratio to it", "Goal");
-    std::printf("|%s|%s|%s|%s|%s|%s|%s|%s|\n", std::string(45, '-').c_str(),
-                std::string(17, '-').c_str(), std::string(17, '-').c_str(),
-                std::string(14, '-').c_str(), std::string(13, '-').c_str(),
-                std::string(17, '-').c_str(), std::string(14, '-').c_str(),
-                std::string(13, '-').c_str());
+    std::printf(
+        "|%s|%s|%s|%s|%s|%s|%s|%s|\n", std::string(45, '-').c_str(), std::string(17, '-').c_str(),
+        std::string(17, '-').c_str(), std::string(14, '-').c_str(), std::string(13, '-').c_str(),
+        std::string(17, '-').c_str(), std::string(14, '-').c_str(), std::string(13, '-').c_str());
     for (const Result& r : results) {
         const bool met = r.toFloor.median <= r.row->goal;
         char goal[24];

@@ -47,8 +47,7 @@ constexpr InstallableAttribute kAttributes[] = {
 bool ReadInstallable(BiDiHandle* handle, const InstallableAttribute& attribute,
                      AnswerWidener& widener, InstallableSlot& slot) noexcept {
     const OptionText first, second;
-    const LONG result =
-        CallModule(handle, attribute.entry, AnswerText(first), AnswerText(second));
+    const LONG result = CallModule(handle, attribute.entry, AnswerText(first), AnswerText(second));
     const bool answered = result == BIDI_OK;
     // A lower tray that did not answer gets an empty second text, its whole field left zero;
     // its first text is kept like every other attribute's.

@@ -17,8 +17,8 @@ SHORT CollectOptions(BiDiHandle* handle, AnswerWidener& widener,
     for (;;) {
         // The pair is taken once the module has delivered an option that is kept.
         GlobalBuffer<TextPair> option(nullptr);
-        const LONG read =
-            ReadNextOption(handle, [&](LONG result, const KeyAnswer& first, const KeyAnswer& second) {
+        const LONG read = ReadNextOption(
+            handle, [&](LONG result, const KeyAnswer& first, const KeyAnswer& second) {
                 if (result == BIDI_OK && count < BIDI_MAX_OPTIONS) {
                     option = GlobalBuffer<TextPair>();
                     if (option) {

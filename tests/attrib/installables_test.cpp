@@ -193,11 +193,10 @@ TEST(InstallableOptions, FirstTextIsCutAfterItsWideForm) {
         }
         SCOPED_TRACE(c.label);
         ScriptedHandle h;
-        h.module().On(vyxquery::Attribute_GetSorter,
-                      [&c](VyxQueryContext*, LPSTR first, LPSTR) {
-                          Fill(first, c.text);
-                          return LONG{0};
-                      });
+        h.module().On(vyxquery::Attribute_GetSorter, [&c](VyxQueryContext*, LPSTR first, LPSTR) {
+            Fill(first, c.text);
+            return LONG{0};
+        });
         InstallablesRecord* record = nullptr;
         DWORD presence = 0;
         ASSERT_EQ(Attrib_GetInstallableOptions(h, &record, &presence), BIDI_OK);
