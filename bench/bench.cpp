@@ -59,6 +59,7 @@ struct Row {
 struct Result {
     const Row* row = nullptr;
     Spread library, floor, blocksFloor;
+    Spread toFloor, toBlocksFloor;  // the library's time over each floor's, round by round
     int blocks = 0;
     std::size_t handedOut = 0;
     std::size_t peak = 0;
@@ -206,11 +207,13 @@ bool Measure(const Row& row, const Settings& settings, Result& result) {
     if (row.blocksFloor) {
         operations.push_back(row.blocksFloor);
     }
-    const std::vector<Spread> spreads = TimeAlternating(operations, settings);
-    result.library = spreads[0];
-    result.floor = spreads[1];
+    const RoundSamples samples = TimeAlternating(operations, settings);
+    result.library = Summarise(samples[0]);
+    result.floor = Summarise(samples[1]);
+    result.toFloor = RatioByRound(samples[0], samples[1]);
     if (row.blocksFloor) {
-        result.blocksFloor = spreads[2];
+        result.blocksFloor = Summarise(samples[2]);
+        result.toBlocksFloor = RatioByRound(samples[0], samples[2]);
     }
     return true;
 }
@@ -243,12 +246,14 @@ std::string Figure(const Spread& s) {
     return text;
 }
 
-std::string Ratio(const Spread& a, const Spread& b) {
-    if (a.median <= 0 || b.median <= 0) {
+// "1.12 (3%)": the median ratio, and half its interquartile range relative to it.
+std::string Ratio(const Spread& ratio) {
+    if (ratio.median <= 0) {
         return "-";
     }
-    char text[16];
-    std::snprintf(text, sizeof text, "%.2f", a.median / b.median);
+    char text[24];
+    std::snprintf(text, sizeof text, "%.2f (%.0f%%)", ratio.median,
+                  50.0 * (ratio.upper - ratio.lower) / ratio.median);
     return text;
 }
 
@@ -256,22 +261,31 @@ const char* Verdict(bool met) {
     return met ? "met" : "not met";
 }
 
+// Every listing that takes global memory is to stay within this ratio of its floor + blocks: the
+// blocks are the interface's, so what the library adds beyond them is its own work.
+constexpr double kBlocksGoal = 1.3;
+
 void PrintTimes(const std::vector<Result>& results) {
-    std::printf("| %-43s | %-15s | %-15s | %-5s | %-11s | %-15s | %-11s |\n",
+    std::printf("| %-43s | %-15s | %-15s | %-12s | %-11s | %-15s | %-12s | %-11s |\n",
                 "Operation (with its release)", "Per call", "Floor", "Ratio", "Goal",
-                "Floor + blocks", "Ratio to it");
-    std::printf("|%s|%s|%s|%s|%s|%s|%s|\n", std::string(45, '-').c_str(),
-                std::string(17, '-').c_str(), std::string(17, '-').c_str(),
-                std::string(7, '-').c_str(), std::string(13, '-').c_str(),
-                std::string(17, '-').c_str(), std::string(13, '-').c_str());
+                "Floor + blocks", "Ratio to it", "Goal");
+    std::printf(
+        "|%s|%s|%s|%s|%s|%s|%s|%s|\n", std::string(45, '-').c_str(), std::string(17, '-').c_str(),
+        std::string(17, '-').c_str(), std::string(14, '-').c_str(), std::string(13, '-').c_str(),
+        std::string(17, '-').c_str(), std::string(14, '-').c_str(), std::string(13, '-').c_str());
     for (const Result& r : results) {
-        const bool met = r.library.median <= r.row->goal * r.floor.median;
+        const bool met = r.toFloor.median <= r.row->goal;
         char goal[24];
-        std::snprintf(goal, sizeof goal, "%.1f %s", r.row->goal, met ? "met" : "not met");
-        std::printf("| %-43s | %-15s | %-15s | %5s | %-11s | %-15s | %11s |\n",
+        std::snprintf(goal, sizeof goal, "%.1f %s", r.row->goal, Verdict(met));
+        char blocksGoal[24] = "-";
+        if (r.blocksFloor.median > 0) {
+            std::snprintf(blocksGoal, sizeof blocksGoal, "%.1f %s", kBlocksGoal,
+                          Verdict(r.toBlocksFloor.median <= kBlocksGoal));
+        }
+        std::printf("| %-43s | %-15s | %-15s | %12s | %-11s | %-15s | %12s | %-11s |\n",
                     r.row->operation.c_str(), Figure(r.library).c_str(), Figure(r.floor).c_str(),
-                    Ratio(r.library, r.floor).c_str(), goal, Figure(r.blocksFloor).c_str(),
-                    Ratio(r.library, r.blocksFloor).c_str());
+                    Ratio(r.toFloor).c_str(), goal, Figure(r.blocksFloor).c_str(),
+                    Ratio(r.toBlocksFloor).c_str(), blocksGoal);
     }
 }
 
@@ -433,6 +447,8 @@ int main(int argc, char** argv) {
     std::printf(
         "\nCode page %u, item text %s. %d rounds, each a batch of at least %.0f ms. "
         "Per call: median (half the interquartile range).\n"
+        "Ratios: the median over the rounds of the call's time against the floor's timed next "
+        "to it (half the interquartile range).\n"
         "Floor: the same query-module calls, each looked up by name, into reused "
         "buffers (for items: one whole-text conversion and a line-feed scan).\n"
         "Floor + blocks: the floor with every buffer and record the contract names taken "

@@ -62,25 +62,39 @@ int BatchSize(const Operation& operation, double seconds) {
     return static_cast<int>(std::clamp(calls, 1.0, 1e6));
 }
 
+// Samples of several operations timed in alternating rounds: per operation, seconds per call in
+// each round, in round order.
+using RoundSamples = std::vector<std::vector<double>>;
+
 // Times several operations in alternating rounds, so that drift in the machine's speed touches
-// them all alike; one spread per operation, in order.
-inline std::vector<Spread> TimeAlternating(const std::vector<std::function<void()>>& operations,
-                                           const Settings& settings) {
+// them all alike.
+inline RoundSamples TimeAlternating(const std::vector<std::function<void()>>& operations,
+                                    const Settings& settings) {
     std::vector<int> calls;
     for (const auto& operation : operations) {
         calls.push_back(BatchSize(operation, settings.batchSeconds));
     }
-    std::vector<std::vector<double>> samples(operations.size());
+    RoundSamples samples(operations.size());
     for (int round = 0; round < settings.rounds; ++round) {
         for (std::size_t i = 0; i < operations.size(); ++i) {
             samples[i].push_back(TimeBatch(operations[i], calls[i]));
         }
     }
-    std::vector<Spread> spreads;
-    for (const auto& s : samples) {
-        spreads.push_back(Summarise(s));
+    return samples;
+}
+
+// The ratio of two operations round by round, summarised: batches timed next to each other share
+// the machine's load of the moment, which a ratio of the two medians would not cancel on a
+// machine shared with other work.
+inline Spread RatioByRound(const std::vector<double>& numerator,
+                           const std::vector<double>& denominator) {
+    std::vector<double> ratios;
+    for (std::size_t i = 0; i < numerator.size() && i < denominator.size(); ++i) {
+        if (denominator[i] > 0) {
+            ratios.push_back(numerator[i] / denominator[i]);
+        }
     }
-    return spreads;
+    return ratios.empty() ? Spread{} : Summarise(ratios);
 }
 
 }  // namespace bench

@@ -39,45 +39,24 @@ constexpr InstallableAttribute kAttributes[] = {
     {vyxquery::Attribute_GetMFPOption, &InstallablesRecord::mfpOption, BIDI_HAS_MFP_OPTION, false},
 };
 
-// One attribute's two answers, wide and terminated within 64 characters.
-struct OptionTexts {
-    wchar_t first[kOptionTextBytes];
-    wchar_t second[kOptionTextBytes];
-};
-
-// Unlike the consumables, whatever the module left in its blocks is kept even when it reports a
-// failure; blocks of a missing entry point stay zero-filled and so give empty texts.
-LONG FetchOptionTexts(BiDiHandle* handle, OptionEntry entry, AnswerWidener& widener,
-                      OptionTexts& texts) noexcept {
-    const OptionText first, second;
-    const LONG result = CallModule(handle, entry, AnswerText(first), AnswerText(second));
-    WidenAnswer(widener, texts.first, first);
-    WidenAnswer(widener, texts.second, second);
-    return result;
-}
-
-// Copies a terminated text into a field of `D` units, cut to fit: nothing goes past the field.
-template <std::size_t D>
-void CopyCut(wchar_t (&dest)[D], const wchar_t* source) noexcept {
-    std::size_t i = 0;
-    for (; i + 1 < D && source[i] != L'\0'; ++i) {
-        dest[i] = source[i];
-    }
-    dest[i] = L'\0';
-}
-
-// Reads one attribute into its slot; true when the module answered it.
+// Reads one attribute into its slot; true when the module answered it. Unlike the consumables,
+// whatever the module left in its blocks is kept even when it reports a failure; blocks of a
+// missing entry point stay zero-filled and so give empty texts. Both answers are widened straight
+// into the zero-filled slot: the second fills its field at most exactly, the first is cut to the
+// 39 characters its field holds.
 bool ReadInstallable(BiDiHandle* handle, const InstallableAttribute& attribute,
                      AnswerWidener& widener, InstallableSlot& slot) noexcept {
-    OptionTexts texts = {};
-    const LONG result = FetchOptionTexts(handle, attribute.entry, widener, texts);
+    const OptionText first, second;
+    const LONG result = CallModule(handle, attribute.entry, AnswerText(first), AnswerText(second));
     const bool answered = result == BIDI_OK;
     // A lower tray that did not answer gets an empty second text, its whole field left zero;
     // its first text is kept like every other attribute's.
     if (answered || !attribute.emptiesSecondTextOnFailure) {
-        CopyCut(slot.text2, texts.second);
+        WidenAnswer(widener, slot.text2, second);
     }
-    CopyCut(slot.text1, texts.first);
+    if (first) {
+        widener.WidenCut(slot.text1, *first);
+    }
     return answered;
 }
 

@@ -8,22 +8,33 @@
 namespace vyx::color {
 namespace {
 
-// Stores a pair for each of the first 64 options the module's cursor delivers into the two
-// blocks, and runs the cursor to its end past them. An option that cannot be stored ends the
-// walk with what was stored before it. Gives the number stored.
+// Stores a pair for each of the first 64 options the module's cursor delivers, and runs the
+// cursor to its end past them. An option that cannot be stored ends the walk with what was
+// stored before it. Gives the number stored.
 SHORT CollectOptions(BiDiHandle* handle, AnswerWidener& widener,
-                     TextPair* (&options)[BIDI_MAX_OPTIONS], WideString& first,
-                     WideString& second) noexcept {
+                     TextPair* (&options)[BIDI_MAX_OPTIONS]) noexcept {
     SHORT count = 0;
-    while (ReadNextOption(handle, widener, first, second) == BIDI_OK) {
+    for (;;) {
+        // The pair is taken once the module has delivered an option that is kept.
+        GlobalBuffer<TextPair> option(nullptr);
+        const LONG read = ReadNextOption(
+            handle, [&](LONG result, const KeyAnswer& first, const KeyAnswer& second) {
+                if (result == BIDI_OK && count < BIDI_MAX_OPTIONS) {
+                    option = GlobalBuffer<TextPair>();
+                    if (option) {
+                        WidenPair(widener, *option, first, second);
+                    }
+                }
+            });
+        if (read != BIDI_OK) {
+            break;
+        }
         if (count == BIDI_MAX_OPTIONS) {
             continue;
         }
-        GlobalBuffer<TextPair> option;
         if (!option) {
             break;
         }
-        CopyPair(*option, first, second);
         options[count++] = option.release();
     }
     return count;
@@ -32,6 +43,10 @@ SHORT CollectOptions(BiDiHandle* handle, AnswerWidener& widener,
 // Fills the zero-filled `info` for `featureName`: the module's answer to the selected-option
 // query is the result, unless the key cannot be made current or working blocks cannot be had.
 LONG FillFeatureInfo(BiDiHandle* handle, const wchar_t* featureName, FeatureInfo& info) noexcept {
+    // Four 512-byte working blocks (the key's strings, then an option's) are taken first and
+    // released when they always were, so that callers who watch the library's global memory
+    // find the blocks they always found, and a fill that cannot have them calls nothing. The
+    // strings never pass through them: every answer is widened straight into the record.
     GlobalBuffer<WideString> keyFirst;
     GlobalBuffer<WideString> keySecond;
     const GlobalBuffer<WideString> optionFirst;
@@ -43,22 +58,21 @@ LONG FillFeatureInfo(BiDiHandle* handle, const wchar_t* featureName, FeatureInfo
         return refused;
     }
     AnswerWidener widener;
+    const auto widenInto = [&widener](TextPair& pair) {
+        return [&widener, &pair](LONG, const KeyAnswer& first, const KeyAnswer& second) {
+            WidenPair(widener, pair, first, second);
+        };
+    };
     // A key that cannot be read stays empty; that alone does not fail the request.
-    ReadCurrentKey(handle, widener, *keyFirst, *keySecond);
-    CopyPair(info.currentKey, *keyFirst, *keySecond);
+    ReadCurrentKey(handle, widenInto(info.currentKey));
     keyFirst.reset();
     keySecond.reset();
 
-    info.optionCount = CollectOptions(handle, widener, info.options, *optionFirst, *optionSecond);
+    info.optionCount = CollectOptions(handle, widener, info.options);
 
-    // The option blocks still hold the last option; emptied, they keep it out of selectedOption
-    // when the module writes nothing there or lacks the entry point.
-    optionFirst->text[0] = L'\0';
-    optionSecond->text[0] = L'\0';
-    const LONG result =
-        ReadSelectedOption(handle, featureName, widener, *optionFirst, *optionSecond);
-    CopyPair(info.selectedOption, *optionFirst, *optionSecond);
-    return result;
+    // Whatever the module answers, what it wrote is the selected option; a module that writes
+    // nothing, or lacks the entry point, leaves it empty rather than holding the last option.
+    return ReadSelectedOption(handle, featureName, widenInto(info.selectedOption));
 }
 
 }  // namespace

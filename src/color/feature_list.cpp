@@ -13,6 +13,10 @@ namespace {
 // A key that cannot be read or stored ends the walk, keeping what was stored before it. The
 // count is written once the walk is over; BIDI_ERR_FAILED only when the walk could not start.
 LONG EnumerateFeatures(BiDiHandle* handle, FeatureList& list) noexcept {
+    // Two 512-byte working blocks are taken before the walk and held through it, so that callers
+    // who watch the library's global memory find the blocks they always found, and a walk that
+    // cannot have them calls nothing. The strings never pass through them: each key is widened
+    // straight from the module's blocks into its pair.
     const GlobalBuffer<WideString> first;
     const GlobalBuffer<WideString> second;
     if (!first || !second) {
@@ -26,14 +30,20 @@ LONG EnumerateFeatures(BiDiHandle* handle, FeatureList& list) noexcept {
         if (count == BIDI_MAX_FEATURES) {
             continue;
         }
-        if (ReadCurrentKey(handle, widener, *first, *second) != BIDI_OK) {
+        // The pair is taken once the module has answered, and only when it answered 0.
+        GlobalBuffer<TextPair> feature(nullptr);
+        const LONG read = ReadCurrentKey(
+            handle, [&](LONG result, const KeyAnswer& keyFirst, const KeyAnswer& keySecond) {
+                if (result == BIDI_OK) {
+                    feature = GlobalBuffer<TextPair>();
+                    if (feature) {
+                        WidenPair(widener, *feature, keyFirst, keySecond);
+                    }
+                }
+            });
+        if (read != BIDI_OK || !feature) {
             break;
         }
-        GlobalBuffer<TextPair> feature;
-        if (!feature) {
-            break;
-        }
-        CopyPair(*feature, *first, *second);
         list.features[count++] = feature.release();
     }
     list.featureCount = count;

@@ -1,6 +1,8 @@
 // The learnt table behind AnswerWidener, and its check that a text can use it.
 #include "answer_widener.h"
 
+#include <emmintrin.h>
+
 #include <algorithm>
 
 namespace vyx {
@@ -25,6 +27,46 @@ bool LearnBytes(int last, WCHAR* units) noexcept {
     return MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, bytes, last, units + 1, last) == last;
 }
 
+// Whether bytes `first` to `last` widen to the units of their own values.
+bool KeepValues(const WCHAR* units, unsigned first, unsigned last) noexcept {
+    for (unsigned byte = first; byte <= last; ++byte) {
+        if (units[byte] != byte) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// 16 bytes at a time: the whole chunks at the start of `bytes`, within `limit` bytes, that hold
+// no zero byte and only bytes that keep their value (ASCII, and with `upperToo` 0xA0-0xFF as
+// well), each widened into `dest` unless it is null. Gives the number of bytes in those chunks.
+// Loads and stores are unaligned, and the stack is realigned on entry, since the 32-bit calling
+// convention promises neither.
+__attribute__((target("sse2"), force_align_arg_pointer)) std::size_t SameValueChunks(
+    wchar_t* dest, const unsigned char* bytes, std::size_t limit, bool upperToo) noexcept {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i topThreeBits = _mm_set1_epi8(static_cast<char>(0xE0));
+    const __m128i controls = _mm_set1_epi8(static_cast<char>(0x80));  // 0x80-0x9F, masked
+    std::size_t done = 0;
+    for (; done + 16 <= limit; done += 16) {
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + done));
+        // Bytes above ASCII are signed negative; of them only 0x80-0x9F fail when upperToo.
+        const __m128i above = upperToo
+                                  ? _mm_cmpeq_epi8(_mm_and_si128(chunk, topThreeBits), controls)
+                                  : _mm_cmplt_epi8(chunk, zero);
+        if (_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(chunk, zero), above)) != 0) {
+            break;
+        }
+        if (dest) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(dest + done),
+                             _mm_unpacklo_epi8(chunk, zero));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(dest + done + 8),
+                             _mm_unpackhi_epi8(chunk, zero));
+        }
+    }
+    return done;
+}
+
 }  // namespace
 
 void StandaloneBytes::Learn() noexcept {
@@ -47,6 +89,63 @@ void StandaloneBytes::Learn() noexcept {
                LearnBytes(0x7F, units_)) {
         limit_ = 0x80;
     }
+    chunks_ = IsProcessorFeaturePresent(PF_XMMI64_INSTRUCTIONS_AVAILABLE) != FALSE;
+    if (limit_ >= 0x80 && KeepValues(units_, 0x01, 0x7F)) {
+        const bool upper = limit_ == 0x100 && KeepValues(units_, 0xA0, 0xFF);
+        sameValue_ = upper ? SameValue::kAsciiAndUpper : SameValue::kAscii;
+    }
+}
+
+std::size_t StandaloneBytes::WidenRun(wchar_t* dest, const unsigned char* bytes,
+                                      std::size_t limit) noexcept {
+    Learn();
+    const bool chunks = chunks_ && sameValue_ != SameValue::kNone;
+    const bool upperToo = sameValue_ == SameValue::kAsciiAndUpper;
+    std::size_t length = 0;
+    for (;;) {
+        if (chunks) {
+            length += SameValueChunks(dest + length, bytes + length, limit - length, upperToo);
+            // Fewer than 16 bytes left: the last 16 go as one chunk that overlaps those before
+            // it, whose units it writes again with the same values.
+            if (limit - length < 16 && length < limit && limit >= 16 &&
+                SameValueChunks(dest + limit - 16, bytes + limit - 16, 16, upperToo) == 16) {
+                return limit;
+            }
+        }
+        // Then up to 16 bytes through the table: the chunk that held another byte, or the tail.
+        const std::size_t stop = std::min(limit, length + 16);
+        while (length < stop && bytes[length] != 0) {
+            dest[length] = units_[bytes[length]];
+            ++length;
+        }
+        if (length < stop || length == limit) {
+            return length;
+        }
+    }
+}
+
+std::size_t StandaloneBytes::AsciiRun(const unsigned char* bytes, std::size_t limit,
+                                      bool* stoppedAbove) noexcept {
+    Learn();
+    std::size_t length = 0;
+    for (;;) {
+        if (chunks_) {
+            length += SameValueChunks(nullptr, bytes + length, limit - length, false);
+            if (limit - length < 16 && length < limit && limit >= 16 &&
+                SameValueChunks(nullptr, bytes + limit - 16, 16, false) == 16) {
+                *stoppedAbove = false;
+                return limit;
+            }
+        }
+        const std::size_t stop = std::min(limit, length + 16);
+        while (length < stop && bytes[length] != 0 && bytes[length] < 0x80) {
+            ++length;
+        }
+        if (length < stop || length == limit) {
+            *stoppedAbove = length < limit && bytes[length] >= 0x80;
+            return length;
+        }
+    }
 }
 
 void AnswerWidener::Widen(wchar_t* dest, std::size_t capacity, const char* source,
@@ -56,26 +155,20 @@ void AnswerWidener::Widen(wchar_t* dest, std::size_t capacity, const char* sourc
     }
     const unsigned known = bytes_.Limit();
     // The bytes that WidenText reads: up to the terminator or the buffer's last byte, and no
-    // more than the destination holds with its terminator. Each loop finds the end as it goes.
+    // more than the destination holds with its terminator.
     const std::size_t limit = std::min(sourceBytes, capacity) - 1;
     const auto* bytes = reinterpret_cast<const unsigned char*>(source);
-    std::size_t length = 0;
     if (known == 0x100) {
-        for (; length < limit && bytes[length] != 0; ++length) {
-            dest[length] = bytes_.Unit(bytes[length]);
-        }
-        dest[length] = L'\0';
+        dest[bytes_.WidenRun(dest, bytes, limit)] = L'\0';
         return;
     }
     if (known == 0x80) {
-        // Checked before anything is written, and given up at the first byte above ASCII: a
-        // text that goes on to WidenText must find the destination as it was.
-        while (length < limit && bytes[length] != 0 && bytes[length] < 0x80) {
-            ++length;
-        }
-        if (length == limit || bytes[length] == 0) {
-            std::transform(bytes, bytes + length, dest,
-                           [this](unsigned char b) { return bytes_.Unit(b); });
+        // Checked before anything is written: a text that goes on to WidenText must find the
+        // destination as it was.
+        bool stoppedAbove = false;
+        const std::size_t length = bytes_.AsciiRun(bytes, limit, &stoppedAbove);
+        if (!stoppedAbove) {
+            bytes_.WidenRun(dest, bytes, length);
             dest[length] = L'\0';
             return;
         }

@@ -28,12 +28,27 @@ class StandaloneBytes {
         return maxCharSize_;
     }
 
+    // Widens standalone bytes from the start of `bytes` up to the first zero byte or the
+    // `limit`th byte, whichever comes first, and gives their number; every byte before that must
+    // be below Limit(). Runs of bytes that widen to the unit of their own value go 16 at a time
+    // where the processor can.
+    std::size_t WidenRun(wchar_t* dest, const unsigned char* bytes, std::size_t limit) noexcept;
+
+    // The number of bytes from the start of `bytes`, up to the first zero byte or the `limit`th
+    // byte, that are ASCII; `*stoppedAbove` tells whether a byte above ASCII ended them.
+    std::size_t AsciiRun(const unsigned char* bytes, std::size_t limit,
+                         bool* stoppedAbove) noexcept;
+
   private:
     void Learn() noexcept;
 
     bool learnt_ = false;
     unsigned limit_ = 0;
     unsigned maxCharSize_ = 4;
+    // Which bytes widen to the unit of their own value, for the runs taken 16 at a time: none
+    // (no such run is taken), ASCII, or ASCII and 0xA0-0xFF.
+    enum class SameValue { kNone, kAscii, kAsciiAndUpper } sameValue_ = SameValue::kNone;
+    bool chunks_ = false;  // the processor widens 16 bytes at a time
     WCHAR units_[0x100];
 };
 
@@ -49,6 +64,25 @@ class AnswerWidener {
     void Widen(wchar_t (&dest)[D], const AnsiBlock<S>& source) noexcept {
         static_assert(D >= S, "a wide field needs one code unit per byte of its ANSI block");
         Widen(dest, D, source.text, S);
+    }
+
+    // Gives what Widen gives into a field of S units, cut to the D - 1 units that `dest` holds
+    // with its terminator. Where every byte is a character of its own, a unit stands for a byte,
+    // so only the first D - 1 bytes are widened; otherwise the whole text is, then cut.
+    template <std::size_t D, std::size_t S>
+    void WidenCut(wchar_t (&dest)[D], const AnsiBlock<S>& source) noexcept {
+        static_assert(D < S, "a field that holds the whole answer needs no cut");
+        if (bytes_.Limit() == 0x100) {
+            Widen(dest, D, source.text, S);
+            return;
+        }
+        wchar_t whole[S];
+        Widen(whole, S, source.text, S);
+        std::size_t i = 0;
+        for (; i + 1 < D && whole[i] != L'\0'; ++i) {
+            dest[i] = whole[i];
+        }
+        dest[i] = L'\0';
     }
 
   private:

@@ -161,6 +161,50 @@ TEST(InstallableOptions, LongAndUnterminatedTextsAreCutInsideTheirFields) {
     Attrib_FreeInstallablesBuffers(h, &record);
 }
 
+// The first text is cut after its 39th character, counted in the whole text's wide form: in 932
+// a double-byte character is one of them, and a text that widens raw is cut after 39 bytes.
+TEST(InstallableOptions, FirstTextIsCutAfterItsWideForm) {
+    struct Case {
+        const char* label;
+        UINT codePage;
+        std::string text;
+        std::wstring expected;
+    };
+    const std::wstring kana19(19, L'\u30ab');
+    std::wstring raw19;
+    for (int i = 0; i < 19; ++i) {
+        raw19 += i % 2 ? L'\x4a' : L'\x83';
+    }
+    std::string kana20;
+    for (int i = 0; i < 20; ++i) {
+        kana20 += "\x83\x4a";
+    }
+    const Case cases[] = {
+        {"bytes that change their value", 1252, "\x80\x9f" + std::string(61, '\xe9'),
+         L"\u20ac\u0178" + std::wstring(37, L'\u00e9')},
+        {"double-byte characters", 932, std::string(20, 'x') + kana20 + "\x83\x4a",
+         std::wstring(20, L'x') + kana19},
+        {"a lone lead byte at the end: raw", 932, std::string(20, 'x') + kana20 + "\x83",
+         std::wstring(20, L'x') + raw19},
+    };
+    for (const Case& c : cases) {
+        if (c.codePage != GetACP()) {
+            continue;
+        }
+        SCOPED_TRACE(c.label);
+        ScriptedHandle h;
+        h.module().On(vyxquery::Attribute_GetSorter, [&c](VyxQueryContext*, LPSTR first, LPSTR) {
+            Fill(first, c.text);
+            return LONG{0};
+        });
+        InstallablesRecord* record = nullptr;
+        DWORD presence = 0;
+        ASSERT_EQ(Attrib_GetInstallableOptions(h, &record, &presence), BIDI_OK);
+        EXPECT_EQ(Text1(record, 0), Field(c.expected, 40));
+        Attrib_FreeInstallablesBuffers(h, &record);
+    }
+}
+
 TEST(InstallableOptions, NullArgumentsFailWithoutWritingOrCalling) {
     ScriptedHandle h;
     for (int missing = 0; missing < 3; ++missing) {

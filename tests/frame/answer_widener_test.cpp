@@ -76,6 +76,29 @@ TEST(AnswerWidener, RandomBuffersWidenAsWidenTextDoes) {
     }
 }
 
+// Full 256-byte answers, runs of ASCII and of 0xA0-0xFF (which keep their values in 1252) widened
+// 16 bytes at a time, with one byte that ends or breaks a run at every position: the terminator,
+// the first and the last byte of 0x80-0x9F (which change their values in 1252), a lead byte of
+// 932.
+TEST(AnswerWidener, LongAnswersWidenAsWidenTextDoesWhereverARunBreaks) {
+    const std::string runs[] = {std::string(256, 'k'), std::string(256, '\xe9')};
+    vyx::AnswerWidener widener;
+    for (const std::string& run : runs) {
+        for (const char breaker : {'\0', '\x80', '\x9f', '\x83'}) {
+            for (std::size_t at = 0; at < run.size(); ++at) {
+                std::string source = run;
+                source[at] = breaker;
+                SCOPED_TRACE(testing::Message() << "byte " << (breaker & 0xFF) << " at " << at
+                                                << " in a run of " << (run[0] & 0xFF));
+                ExpectSameAsWidenText(widener, source, 256);
+                if (HasFailure()) {
+                    return;
+                }
+            }
+        }
+    }
+}
+
 TEST(AnswerWidener, NullSourceLeavesDestinationAlone) {
     vyx::AnswerWidener widener;
     wchar_t dest[4] = L"abc";
