@@ -41,6 +41,8 @@ struct PipeReader {
     }
 };
 
+constexpr DWORD kProbeTimeoutMs = 120000;
+
 }  // namespace
 
 TempFolder::TempFolder() {
@@ -138,19 +140,36 @@ ProbeRun RunProbe(const std::wstring& arguments) {
         CloseHandle(errRead);
         throw std::runtime_error("cannot start bidiprobe.exe");
     }
-    PipeReader out{outRead, {}};
-    PipeReader err{errRead, {}};
-    const HANDLE readers[] = {CreateThread(nullptr, 0, &PipeReader::Run, &out, 0, nullptr),
-                              CreateThread(nullptr, 0, &PipeReader::Run, &err, 0, nullptr)};
-    WaitForMultipleObjects(2, readers, TRUE, INFINITE);
-    WaitForSingleObject(process.hProcess, INFINITE);
+    // Held on the heap: should a reader never finish, it keeps its buffer when we give up.
+    auto* out = new PipeReader{outRead, {}};
+    auto* err = new PipeReader{errRead, {}};
+    const HANDLE readers[] = {CreateThread(nullptr, 0, &PipeReader::Run, out, 0, nullptr),
+                              CreateThread(nullptr, 0, &PipeReader::Run, err, 0, nullptr)};
+    // A probe run takes a second or two; a hung one is ended rather than waited for.
+    const bool exited = WaitForSingleObject(process.hProcess, kProbeTimeoutMs) == WAIT_OBJECT_0;
+    if (!exited) {
+        TerminateProcess(process.hProcess, 1);
+    }
+    const bool drained =
+        WaitForMultipleObjects(2, readers, TRUE, kProbeTimeoutMs) == WAIT_OBJECT_0;
     ProbeRun run;
     GetExitCodeProcess(process.hProcess, &run.exitCode);
-    run.out = std::move(out.bytes);
-    run.err = std::move(err.bytes);
-    for (HANDLE handle :
-         {readers[0], readers[1], process.hProcess, process.hThread, outRead, errRead}) {
+    for (HANDLE handle : {process.hProcess, process.hThread}) {
         CloseHandle(handle);
+    }
+    if (!drained) {
+        throw std::runtime_error("bidiprobe.exe's output did not end");
+    }
+    run.out = std::move(out->bytes);
+    run.err = std::move(err->bytes);
+    delete out;
+    delete err;
+    for (HANDLE handle : {readers[0], readers[1], outRead, errRead}) {
+        CloseHandle(handle);
+    }
+    if (!exited) {
+        throw std::runtime_error("bidiprobe.exe did not finish within " +
+                                 std::to_string(kProbeTimeoutMs / 1000) + " seconds");
     }
     return run;
 }
