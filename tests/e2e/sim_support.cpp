@@ -3,6 +3,7 @@
 
 #include <stdexcept>
 
+#include "support/scratch.h"
 #include "support/scripted_module.h"
 #include "support/text_util.h"
 
@@ -50,19 +51,16 @@ TempFolder::TempFolder() {
     path_ = vyxtest::ProgramDirectory() + L"e2e-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
             std::to_wstring(++serial) + L"\\";
     if (!CreateDirectoryW(path_.c_str(), nullptr)) {
-        throw std::runtime_error("cannot create a test folder");
+        if (GetLastError() != ERROR_ALREADY_EXISTS) {
+            throw std::runtime_error("cannot create a test folder");
+        }
+        // Left by a crashed run of an earlier process with the same id (wine reuses them).
+        vyxtest::RemoveFilesIn(path_);
     }
 }
 
 TempFolder::~TempFolder() {
-    WIN32_FIND_DATAW found;
-    const HANDLE search = FindFirstFileW((path_ + L"*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            DeleteFileW((path_ + found.cFileName).c_str());
-        } while (FindNextFileW(search, &found));
-        FindClose(search);
-    }
+    vyxtest::RemoveFilesIn(path_);
     RemoveDirectoryW(path_.c_str());
 }
 

@@ -20,8 +20,12 @@ ScratchDirectory::ScratchDirectory(const std::wstring& parent) {
     static int serial = 0;
     path_ = parent + L"scratch-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
             std::to_wstring(++serial) + L"\\";
-    if (!CreateDirectoryW(path_.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
-        throw std::runtime_error("cannot create a scratch folder");
+    if (!CreateDirectoryW(path_.c_str(), nullptr)) {
+        if (GetLastError() != ERROR_ALREADY_EXISTS) {
+            throw std::runtime_error("cannot create a scratch folder");
+        }
+        // Left by a crashed run of an earlier process with the same id (wine reuses them).
+        RemoveFilesIn(path_);
     }
 }
 
@@ -48,6 +52,18 @@ std::wstring ScratchDirectory::PathOfLength(std::size_t length, const std::wstri
                                  std::to_string(length) + " characters");
     }
     return path_ + std::wstring(length - path_.size() - ending.size(), L'p') + ending;
+}
+
+void RemoveFilesIn(const std::wstring& folder) {
+    WIN32_FIND_DATAW found;
+    const HANDLE search = FindFirstFileW((folder + L"*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    do {
+        DeleteFileW((folder + found.cFileName).c_str());
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
 }
 
 std::wstring ParentWithRoomFor(std::size_t longest) {

@@ -32,6 +32,9 @@ private:
     std::vector<std::wstring> placed_;
 };
 
+// Deletes every file in `folder` (given with a trailing backslash).
+void RemoveFilesIn(const std::wstring& folder);
+
 // The parent for a ScratchDirectory in which paths of `longest` characters can be built: the
 // test program's folder when that leaves room, otherwise the root of drive D:, so that a case
 // is built whatever the clone's depth rather than skipped.
