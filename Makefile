@@ -20,9 +20,19 @@ test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 # The main job: bidiprobe's report of the simulated printer, under wine.
-# `make run RUN_ARGS="select ColorMode Mono"` runs another command.
+# `make run RUN_ARGS="select ColorMode Mono"` runs another command. Only what the report needs is
+# built, and the set-up and build output goes to a log, shown only when they fail, so that the
+# report is the first thing on the screen.
 RUN_ARGS ?= dump
-run: build
+RUN_TARGETS = vyxbidi vyxsim vyxsim_reduced bidiprobe
+RUN_LOG = $(BUILD)/run-build.log
+run:
+	@mkdir -p $(BUILD)
+	@if ! { ./tools/setup/install-deps.sh && \
+	        cmake -S . -B $(BUILD) -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-i686.cmake $(CMAKE_FLAGS) && \
+	        cmake --build $(BUILD) -j $(JOBS) --target $(RUN_TARGETS); } >$(RUN_LOG) 2>&1; then \
+	    cat $(RUN_LOG); echo "make run: the build failed; its output is above and in $(RUN_LOG)" >&2; exit 1; \
+	fi
 	@WINEPREFIX=$(abspath $(BUILD))/wineprefix ./tools/wine/run.sh $(BUILD)/bin/bidiprobe.exe $(RUN_ARGS)
 
 # A longer randomised run against the hostile query module than the one in `make test`:

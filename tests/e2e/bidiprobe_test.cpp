@@ -275,6 +275,38 @@ TEST(ProbeFailures, ARefusedDescriptionIsExplainedOnStandardError) {
         << run.err;
 }
 
+// A caller's path the library takes no module name from: past 127 characters it tries only the
+// fixed paths (here with the derived module in place), past 255 ANSI bytes it refuses the path.
+TEST(ProbeFailures, ACallersPathTheLibraryDerivesNoModuleFromIsExplained) {
+    TempFolder folder;
+    const std::size_t room = 128 - folder.Path().size();
+    ASSERT_GT(room, 8u) << "the test folder leaves no room for a 128-character path";
+    const std::wstring name = std::wstring(room - 4, L'p');
+    folder.Copy(BesideProgram(L"VYXBIDI.SNM"), name + L".SNM");
+    const std::string shorter =
+        "bidiprobe: give a shorter --caller or --dll path, e.g. through a drive letter mapped to "
+        "the module's folder (make run reaches the build tree as X:)\n";
+    const struct {
+        std::wstring caller;
+        std::string advice;
+    } cases[] = {
+        {folder.Path() + name + L".dll",
+         "bidiprobe: the caller's path has 128 characters; from a path over 127 the library "
+         "derives no module name and tries only D:\\BIDITST\\SNMQRY32.DLL and "
+         "D:\\BIDITST\\VYXQUERY.DLL\n"},
+        {std::wstring(256, L'p'),
+         "bidiprobe: the caller's path is 256 bytes in the ANSI code page; the library refuses "
+         "one over 255\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.caller.size());
+        const ProbeRun run = RunProbe(L"trays --caller \"" + c.caller + L"\"");
+        EXPECT_EQ(run.exitCode, 1u);
+        EXPECT_EQ(run.err, "bidiprobe: VyxBiDi_Initialize returned BIDI_ERR_FAILED\n" + c.advice +
+                               shorter);
+    }
+}
+
 // The module fills all 32 bytes of each tray text; the caller still gets 31 characters and a
 // terminator in each field.
 TEST(ProbeFailures, UnterminatedAnswersArriveCutToTheirFields) {

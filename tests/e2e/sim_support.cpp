@@ -3,6 +3,7 @@
 
 #include <stdexcept>
 
+#include "support/scratch.h"
 #include "support/scripted_module.h"
 #include "support/text_util.h"
 
@@ -41,6 +42,8 @@ struct PipeReader {
     }
 };
 
+constexpr DWORD kProbeTimeoutMs = 120000;
+
 }  // namespace
 
 TempFolder::TempFolder() {
@@ -48,19 +51,16 @@ TempFolder::TempFolder() {
     path_ = vyxtest::ProgramDirectory() + L"e2e-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
             std::to_wstring(++serial) + L"\\";
     if (!CreateDirectoryW(path_.c_str(), nullptr)) {
-        throw std::runtime_error("cannot create a test folder");
+        if (GetLastError() != ERROR_ALREADY_EXISTS) {
+            throw std::runtime_error("cannot create a test folder");
+        }
+        // Left by a crashed run of an earlier process with the same id (wine reuses them).
+        vyxtest::RemoveFilesIn(path_);
     }
 }
 
 TempFolder::~TempFolder() {
-    WIN32_FIND_DATAW found;
-    const HANDLE search = FindFirstFileW((path_ + L"*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            DeleteFileW((path_ + found.cFileName).c_str());
-        } while (FindNextFileW(search, &found));
-        FindClose(search);
-    }
+    vyxtest::RemoveFilesIn(path_);
     RemoveDirectoryW(path_.c_str());
 }
 
@@ -138,19 +138,36 @@ ProbeRun RunProbe(const std::wstring& arguments) {
         CloseHandle(errRead);
         throw std::runtime_error("cannot start bidiprobe.exe");
     }
-    PipeReader out{outRead, {}};
-    PipeReader err{errRead, {}};
-    const HANDLE readers[] = {CreateThread(nullptr, 0, &PipeReader::Run, &out, 0, nullptr),
-                              CreateThread(nullptr, 0, &PipeReader::Run, &err, 0, nullptr)};
-    WaitForMultipleObjects(2, readers, TRUE, INFINITE);
-    WaitForSingleObject(process.hProcess, INFINITE);
+    // Held on the heap: should a reader never finish, it keeps its buffer when we give up.
+    auto* out = new PipeReader{outRead, {}};
+    auto* err = new PipeReader{errRead, {}};
+    const HANDLE readers[] = {CreateThread(nullptr, 0, &PipeReader::Run, out, 0, nullptr),
+                              CreateThread(nullptr, 0, &PipeReader::Run, err, 0, nullptr)};
+    // A probe run takes a second or two; a hung one is ended rather than waited for.
+    const bool exited = WaitForSingleObject(process.hProcess, kProbeTimeoutMs) == WAIT_OBJECT_0;
+    if (!exited) {
+        TerminateProcess(process.hProcess, 1);
+    }
+    const bool drained =
+        WaitForMultipleObjects(2, readers, TRUE, kProbeTimeoutMs) == WAIT_OBJECT_0;
     ProbeRun run;
     GetExitCodeProcess(process.hProcess, &run.exitCode);
-    run.out = std::move(out.bytes);
-    run.err = std::move(err.bytes);
-    for (HANDLE handle :
-         {readers[0], readers[1], process.hProcess, process.hThread, outRead, errRead}) {
+    for (HANDLE handle : {process.hProcess, process.hThread}) {
         CloseHandle(handle);
+    }
+    if (!drained) {
+        throw std::runtime_error("bidiprobe.exe's output did not end");
+    }
+    run.out = std::move(out->bytes);
+    run.err = std::move(err->bytes);
+    delete out;
+    delete err;
+    for (HANDLE handle : {readers[0], readers[1], outRead, errRead}) {
+        CloseHandle(handle);
+    }
+    if (!exited) {
+        throw std::runtime_error("bidiprobe.exe did not finish within " +
+                                 std::to_string(kProbeTimeoutMs / 1000) + " seconds");
     }
     return run;
 }

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <vyxbidi.h>
 
+#include <memory>
 #include <string>
 
 #include "support/debug_trace.h"
@@ -139,15 +140,33 @@ TEST(Initialize, ReplacesTheLastThreeCharactersBlindly) {
     }
 }
 
-TEST(Initialize, PathsOutsideTheDerivableLengthsUseOnlyTheFixedPaths) {
-    ScratchDirectory scratch;
-    ScriptedModule module(scratch.Place(VariantPath(L"full"), kFixedSnm));
-    // A 2-character path and a 200-character one: neither derives a name, both reach the module.
-    for (const std::wstring& caller : {std::wstring(L"ab"), scratch.Path() + std::wstring(200, L'x')}) {
+TEST(Initialize, OnlyACallersPathOf3To127CharactersDerivesAModuleName) {
+    ScratchDirectory scratch(vyxtest::ParentWithRoomFor(128));
+    const std::wstring full = VariantPath(L"full");
+    ScriptedModule fixed(scratch.Place(full, kFixedSnm));
+    const struct {
+        const char* label;
+        std::wstring caller;
+        bool derives;  // whether the module derived from the path wins over the fixed one
+    } cases[] = {
+        {"2 characters", L"ab", false},
+        {"127 characters", scratch.PathOfLength(127, L".DLL"), true},
+        {"128 characters", scratch.PathOfLength(128, L".DLL"), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        // The derived module exists wherever the path has one, so a path that derived a name
+        // when it should not would load it instead of the fixed one.
+        std::unique_ptr<ScriptedModule> derived;
+        if (c.caller.size() >= 3) {
+            derived = std::make_unique<ScriptedModule>(
+                scratch.Place(full, c.caller.substr(0, c.caller.size() - 3) + L"SNM"));
+        }
+        ScriptedModule& winner = c.derives ? *derived : fixed;
         BiDiHandle* handle = nullptr;
-        ASSERT_EQ(VyxBiDi_Initialize(&handle, caller.c_str()), BIDI_OK);
-        EXPECT_EQ(handle->module, module.module());
-        EXPECT_EQ(module.Calls().back().args[0].text, Ansi(caller));
+        ASSERT_EQ(VyxBiDi_Initialize(&handle, c.caller.c_str()), BIDI_OK);
+        EXPECT_EQ(handle->module, winner.module());
+        EXPECT_EQ(winner.Calls().back().args[0].text, Ansi(c.caller));
         EXPECT_EQ(VyxBiDi_Terminate(handle), BIDI_OK);
     }
 }

@@ -18,7 +18,17 @@ std::wstring VariantPath(std::wstring_view variant) {
 }
 
 std::wstring CallerPathFor(std::wstring_view variant) {
-    return ProgramDirectory() + L"qm\\" + std::wstring(variant) + L".dll";
+    const std::wstring path = ProgramDirectory() + L"qm\\" + std::wstring(variant) + L".dll";
+    // Past 127 characters the library derives no module name and every test on a handle would
+    // fail with nothing but BIDI_ERR_FAILED; say why instead.
+    if (path.size() > kLongestDerivablePath) {
+        throw std::runtime_error(
+            "the test modules lie too deep for the library to find them (" +
+            std::to_string(path.size()) +
+            " characters to a caller's path, 127 at most): run the test program through "
+            "tools/wine/run.sh, whose prefix reaches the build tree as drive X:");
+    }
+    return path;
 }
 
 void Fill(char* dest, std::string_view bytes) {

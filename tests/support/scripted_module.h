@@ -36,7 +36,10 @@ struct ModuleCall {
 std::wstring ProgramDirectory();
 // Path of a test-module variant: "full", "without_<EntryPoint>", "no_installables".
 std::wstring VariantPath(std::wstring_view variant);
+// The longest caller's path from which the library derives a module name.
+constexpr std::size_t kLongestDerivablePath = 127;
 // The caller's path whose first candidate is that variant (its last three letters become SNM).
+// Throws when the program's folder is too deep for the library to derive it.
 std::wstring CallerPathFor(std::wstring_view variant);
 
 // Copies exactly these bytes into a module's output buffer: no terminator is added, so a zero

@@ -38,6 +38,31 @@ std::optional<std::wstring> CallerPath(const Options& options, const Library& li
     return options.caller ? *options.caller : library.path();
 }
 
+// Why VyxBiDi_Initialize found no module for a caller's path that the library takes no module
+// name from, and what to do; empty for any other path.
+std::string CallerPathAdvice(const std::optional<std::wstring>& caller) {
+    if (!caller) {
+        return "";
+    }
+    const int bytes = WideCharToMultiByte(CP_ACP, 0, caller->c_str(),
+                                          static_cast<int>(caller->size()), nullptr, 0, nullptr,
+                                          nullptr);
+    const std::string shorter =
+        "bidiprobe: give a shorter --caller or --dll path, e.g. through a drive letter mapped "
+        "to the module's folder (make run reaches the build tree as X:)\n";
+    if (bytes > 255) {
+        return "bidiprobe: the caller's path is " + std::to_string(bytes) +
+               " bytes in the ANSI code page; the library refuses one over 255\n" + shorter;
+    }
+    if (caller->size() > 127) {
+        return "bidiprobe: the caller's path has " + std::to_string(caller->size()) +
+               " characters; from a path over 127 the library derives no module name and tries "
+               "only D:\\BIDITST\\SNMQRY32.DLL and D:\\BIDITST\\VYXQUERY.DLL\n" +
+               shorter;
+    }
+    return "";
+}
+
 int Probe(int argc, wchar_t** argv) {
     const ParsedCommandLine parsed = ParseCommandLine(argc, argv);
     if (parsed.outcome == ParsedCommandLine::Outcome::kHelp) {
@@ -58,11 +83,17 @@ int Probe(int argc, wchar_t** argv) {
                    ")\n");
         return kExitNoLibrary;
     }
-    const ProbeRun run = RunProbe(library, options, CallerPath(options, library));
+    const std::optional<std::wstring> caller = CallerPath(options, library);
+    const ProbeRun run = RunProbe(library, options, caller);
     WriteOut(options.json ? run.report.dump(2, ' ', false, Json::error_handler_t::replace) + "\n"
                           : RenderText(run.report));
     if (run.failure) {
         WriteError("bidiprobe: " + run.failure->Message() + "\n");
+        const std::string advice = CallerPathAdvice(caller);
+        if (run.failure->exportName == "VyxBiDi_Initialize" && !run.failure->missing &&
+            !advice.empty()) {
+            WriteError(advice);
+        }
         return kExitFailure;
     }
     return 0;

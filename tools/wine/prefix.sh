@@ -1,22 +1,35 @@
 #!/bin/sh
-# Creates the test prefix once: wine's own set-up, and drive D: mapped to a folder beside it so
-# that the library's fixed D:\BIDITST\... paths can be exercised for real.
+# Creates the test prefix once: wine's own set-up, drive D: mapped to a folder beside it so that
+# the library's fixed D:\BIDITST\... paths can be exercised for real, and drive X: mapped to the
+# build tree that holds the prefix.
+#
+# Wine names a file by the deepest drive that holds it, so every program run from the build tree
+# sees itself, its DLLs and its query modules as X:\bin\..., however deep the clone lies: the
+# library derives a module's name only from a caller's path of at most 127 characters, and the
+# tests, the benchmark and `make run` all hand it paths inside the build tree.
 set -eu
 prefix="$1"
 ddrive="$prefix.d-drive"
-[ -e "$prefix/.vyx-ready" ] && exit 0
+ready() {
+    [ -e "$prefix/.vyx-ready" ] && [ -L "$prefix/dosdevices/x:" ]
+}
+ready && exit 0
 
 mkdir -p "$(dirname "$prefix")"
 lock="$prefix.lock"
 exec 9>"$lock"
 flock 9
-[ -e "$prefix/.vyx-ready" ] && exit 0
+ready && exit 0
 
 export WINEPREFIX="$prefix"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
-wineboot -i </dev/null >/dev/null 2>&1
-wineserver -w
+if [ ! -e "$prefix/.vyx-ready" ]; then
+    wineboot -i </dev/null >/dev/null 2>&1
+    wineserver -w
+fi
 mkdir -p "$ddrive/BIDITST"
 ln -sfn "$ddrive" "$prefix/dosdevices/d:"
+# Relative to dosdevices/, so the mapping follows the build tree if it is moved.
+ln -sfn ../.. "$prefix/dosdevices/x:"
 touch "$prefix/.vyx-ready"
