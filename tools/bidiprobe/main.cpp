@@ -63,6 +63,19 @@ std::string CallerPathAdvice(const std::optional<std::wstring>& caller) {
     return "";
 }
 
+// Why a printer's query module did not load: it is not where --printer points the library.
+std::string ModuleAdvice(const Options& options, const std::optional<std::wstring>& caller) {
+    if (!options.printer || !caller) {
+        return "";
+    }
+    const std::wstring module = caller->substr(0, caller->size() - 3) + L"SNM";
+    if (GetFileAttributesW(module.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        return "";
+    }
+    return "bidiprobe: no query module at " + Utf8(module) +
+           " (the build puts the IPP and SNMP modules in ipp\\ and snmp\\ beside VYXBIDI.dll)\n";
+}
+
 int Probe(int argc, wchar_t** argv) {
     const ParsedCommandLine parsed = ParseCommandLine(argc, argv);
     if (parsed.outcome == ParsedCommandLine::Outcome::kHelp) {
@@ -89,7 +102,7 @@ int Probe(int argc, wchar_t** argv) {
                           : RenderText(run.report));
     if (run.failure) {
         WriteError("bidiprobe: " + run.failure->Message() + "\n");
-        const std::string advice = CallerPathAdvice(caller);
+        const std::string advice = CallerPathAdvice(caller) + ModuleAdvice(options, caller);
         if (run.failure->exportName == "VyxBiDi_Initialize" && !run.failure->missing &&
             !advice.empty()) {
             WriteError(advice);
