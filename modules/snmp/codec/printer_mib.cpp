@@ -249,12 +249,16 @@ std::int32_t SupplyPercent(std::optional<std::int64_t> level, std::optional<std:
     if (*level < 0) {
         return Clamp32(*level);
     }
-    if (max && *max > 0) {
-        const std::int64_t percent = (*level * 100 + *max / 2) / *max;
+    // Both are Integer32 in the MIB: an agent's wider number is cut to that range first, so
+    // that the percentage cannot overflow.
+    const std::int64_t held = Clamp32(*level);
+    const std::int64_t most = max ? Clamp32(*max) : 0;
+    if (most > 0) {
+        const std::int64_t percent = (held * 100 + most / 2) / most;
         return static_cast<std::int32_t>(std::min<std::int64_t>(percent, 100));
     }
     if (unit && *unit == kPercentUnit) {
-        return static_cast<std::int32_t>(std::min<std::int64_t>(*level, 100));
+        return static_cast<std::int32_t>(std::min<std::int64_t>(held, 100));
     }
     return kUnknownQuantity;
 }
