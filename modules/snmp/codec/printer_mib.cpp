@@ -249,16 +249,21 @@ std::int32_t SupplyPercent(std::optional<std::int64_t> level, std::optional<std:
     if (*level < 0) {
         return Clamp32(*level);
     }
-    // Both are Integer32 in the MIB: an agent's wider number is cut to that range first, so
-    // that the percentage cannot overflow.
-    const std::int64_t held = Clamp32(*level);
-    const std::int64_t most = max ? Clamp32(*max) : 0;
-    if (most > 0) {
-        const std::int64_t percent = (held * 100 + most / 2) / most;
-        return static_cast<std::int32_t>(std::min<std::int64_t>(percent, 100));
+    if (max && *max > 0) {
+        std::int64_t held = *level, most = *max;
+        if (held >= most) {
+            return 100;
+        }
+        // Agents send wider numbers than the MIB's Integer32 (gauges of bytes, say): both are
+        // halved until the sum below cannot overflow, which keeps their ratio.
+        while (held > (INT64_MAX - most / 2) / 100) {
+            held /= 2;
+            most /= 2;
+        }
+        return static_cast<std::int32_t>((held * 100 + most / 2) / most);
     }
     if (unit && *unit == kPercentUnit) {
-        return static_cast<std::int32_t>(std::min<std::int64_t>(held, 100));
+        return static_cast<std::int32_t>(std::min<std::int64_t>(*level, 100));
     }
     return kUnknownQuantity;
 }
