@@ -73,7 +73,7 @@ SECONDS ?= 300
 fuzz-net: build
 	cd $(BUILD)/native && cmake -DVYX_FUZZ_SECONDS=$(SECONDS) . >/dev/null && cmake --build . && \
 		ctest -R _fuzzer --output-on-failure --timeout $$(( $(SECONDS) * 3 + 120 )); \
-		status=$$?; cmake -DVYX_FUZZ_SECONDS=6 . >/dev/null; exit $$status
+		status=$$?; cmake -DVYX_FUZZ_SECONDS=4 . >/dev/null; exit $$status
 
 # The IPP query module against a local IPP Everywhere printer: ippeveprinter serving the colour
 # test printer (IPP_PRINTER=mono for the plain one) on a free loopback port, probed through the

@@ -11,6 +11,8 @@
 #include <windows.h>
 #include <winhttp.h>
 
+#include <cwchar>
+
 #include "ipp_codes.h"
 
 namespace vyxipp {
@@ -157,7 +159,25 @@ class HttpTransport : public Transport {
         return GetTickCount64() >= deadline ? kTimedOut : CodeFor(error);
     }
 
-    // 0 for HTTP 200, and for a 200 whose announced length fits.
+    // Whether the reply says it is an IPP message: a web page or anything else that a device
+    // answers is not decoded as one, however its bytes happen to look.
+    static bool IsIppReply(HINTERNET post) {
+        wchar_t type[128];
+        DWORD size = sizeof type;
+        if (!WinHttpQueryHeaders(post, WINHTTP_QUERY_CONTENT_TYPE, WINHTTP_HEADER_NAME_BY_INDEX,
+                                 type, &size, WINHTTP_NO_HEADER_INDEX)) {
+            return false;
+        }
+        const wchar_t expected[] = L"application/ipp";
+        const std::size_t n = sizeof expected / sizeof expected[0] - 1;
+        const std::size_t length = size / sizeof(wchar_t);
+        if (length < n || _wcsnicmp(type, expected, n) != 0) {
+            return false;
+        }
+        return length == n || type[n] == L';' || type[n] == L' ';
+    }
+
+    // 0 for HTTP 200 of an IPP message, and for one whose announced length fits.
     std::int32_t StatusOf(HINTERNET post) const {
         DWORD status = 0, size = sizeof status;
         if (!WinHttpQueryHeaders(post, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
@@ -167,6 +187,9 @@ class HttpTransport : public Transport {
         }
         if (status != 200) {
             return kHttpStatusBase + static_cast<std::int32_t>(status > 999 ? 999 : status);
+        }
+        if (!IsIppReply(post)) {
+            return kMalformedReply;
         }
         DWORD length = 0;
         size = sizeof length;

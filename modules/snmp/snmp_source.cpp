@@ -42,7 +42,7 @@ class SnmpSource : public Source {
             return code::kBadOptions;
         }
         LONG opened = 0;
-        channel_ = UdpChannel::Open(endpoint, opened);
+        channel_ = UdpChannel::Open(endpoint, opened, options.client.timeoutMs);
         if (!channel_) {
             return opened;
         }

@@ -13,9 +13,83 @@ namespace {
 constexpr std::size_t kMaxAddresses = 4;
 constexpr std::size_t kLargestDatagram = 65536;
 
+// getaddrinfo waits as long as the system's resolver does, which no option bounds. It runs on a
+// worker thread that the connection stops waiting for after its timeout. What the two share is
+// counted: whichever lets go last frees it, so a resolver that answers after the connection has
+// given up writes into memory that still exists. The worker also holds the module loaded, so
+// that a caller who unloads it meanwhile does not pull its code from under the thread.
+struct Resolution {
+    LONG references = 2;
+    HANDLE done = nullptr;
+    std::string host, port;
+    addrinfo* found = nullptr;
+    int status = EAI_FAIL;
+
+    void Release() {
+        if (InterlockedDecrement(&references) == 0) {
+            if (found) {
+                freeaddrinfo(found);
+            }
+            CloseHandle(done);
+            delete this;
+        }
+    }
+};
+
+DWORD WINAPI Resolve(void* parameter) {
+    auto* resolution = static_cast<Resolution*>(parameter);
+    HMODULE self = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                       reinterpret_cast<LPCWSTR>(&Resolve), &self);
+    WSADATA data;
+    const bool started = WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    addrinfo hints = {};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_DGRAM;
+    hints.ai_protocol = IPPROTO_UDP;
+    hints.ai_flags = AI_NUMERICSERV;
+    if (started) {
+        resolution->status = getaddrinfo(resolution->host.c_str(), resolution->port.c_str(),
+                                         &hints, &resolution->found);
+        WSACleanup();
+    }
+    SetEvent(resolution->done);
+    resolution->Release();
+    if (self) {
+        FreeLibraryAndExitThread(self, 0);
+    }
+    return 0;
+}
+
+// The addresses of `endpoint`, or null when the name does not resolve within `ms`; the caller
+// frees them with freeaddrinfo.
+addrinfo* ResolveWithin(const Endpoint& endpoint, std::uint32_t ms) {
+    auto* resolution = new Resolution();
+    resolution->host = endpoint.host;
+    resolution->port = std::to_string(endpoint.port);
+    resolution->done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE worker = resolution->done
+                        ? CreateThread(nullptr, 0, Resolve, resolution, 0, nullptr)
+                        : nullptr;
+    if (!worker) {
+        resolution->references = 1;
+        resolution->Release();
+        return nullptr;
+    }
+    CloseHandle(worker);
+    addrinfo* found = nullptr;
+    if (WaitForSingleObject(resolution->done, ms) == WAIT_OBJECT_0 && resolution->status == 0) {
+        found = resolution->found;  // the worker is done with it: it is ours now
+        resolution->found = nullptr;
+    }
+    resolution->Release();
+    return found;
+}
+
 }  // namespace
 
-std::unique_ptr<UdpChannel> UdpChannel::Open(const Endpoint& endpoint, LONG& code) {
+std::unique_ptr<UdpChannel> UdpChannel::Open(const Endpoint& endpoint, LONG& code,
+                                             std::uint32_t resolveMs) {
     std::unique_ptr<UdpChannel> channel(new UdpChannel());
     WSADATA data;
     if (WSAStartup(MAKEWORD(2, 2), &data) != 0) {
@@ -23,14 +97,8 @@ std::unique_ptr<UdpChannel> UdpChannel::Open(const Endpoint& endpoint, LONG& cod
         return nullptr;
     }
     channel->started_ = true;
-    addrinfo hints = {};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_DGRAM;
-    hints.ai_protocol = IPPROTO_UDP;
-    hints.ai_flags = AI_NUMERICSERV;
-    addrinfo* found = nullptr;
-    const std::string port = std::to_string(endpoint.port);
-    if (getaddrinfo(endpoint.host.c_str(), port.c_str(), &hints, &found) != 0 || !found) {
+    addrinfo* found = ResolveWithin(endpoint, resolveMs);
+    if (!found) {
         code = code::kHostNotFound;
         return nullptr;
     }

@@ -17,7 +17,9 @@ namespace vyxsnmp {
 class UdpChannel : public Datagrams {
   public:
     // The channel to `endpoint`, or null with `code` set (code::kHostNotFound, code::kNetwork).
-    static std::unique_ptr<UdpChannel> Open(const Endpoint& endpoint, LONG& code);
+    // A host name that does not resolve within `resolveMs` counts as not found.
+    static std::unique_ptr<UdpChannel> Open(const Endpoint& endpoint, LONG& code,
+                                            std::uint32_t resolveMs = 5000);
     ~UdpChannel() override;
     UdpChannel(const UdpChannel&) = delete;
     UdpChannel& operator=(const UdpChannel&) = delete;

@@ -25,7 +25,9 @@ fi
 replayed=$(echo "$saved" | grep -c . || true)
 
 # shellcheck disable=SC2086
-if ! "$fuzzer" $limits -max_total_time="$seconds" -print_final_stats=1 \
+# New inputs stay below 64 KiB (a saved regression may be larger, and is replayed whole above):
+# mutating a megabyte at a time would leave few executions in a short run.
+if ! "$fuzzer" $limits -max_len=65536 -max_total_time="$seconds" -print_final_stats=1 \
         -artifact_prefix="$work/../$name-" "$work" $(for d in "$seeds" "$regressions"; do
             [ -d "$d" ] && echo "$d"; done) >"$log" 2>&1; then
     tail -n 60 "$log"

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <map>
+#include <set>
 
 #include "ipp_codes.h"
 #include "ipp_keywords.h"
@@ -187,6 +188,22 @@ void AddUnique(std::vector<std::string>& list, const std::string& item) {
     }
 }
 
+// The same for lists as long as a reply's values (a printer may send a hundred thousand): a
+// search of the list for each would take minutes, so what is in it is also kept in a set.
+class UniqueList {
+  public:
+    explicit UniqueList(std::vector<std::string>& list) : list_(list) {}
+    void Add(const std::string& item) {
+        if (!item.empty() && seen_.insert(item).second) {
+            list_.push_back(item);
+        }
+    }
+
+  private:
+    std::vector<std::string>& list_;
+    std::set<std::string> seen_;
+};
+
 bool StartsWith(const std::string& text, const std::string& prefix) {
     return text.compare(0, prefix.size(), prefix) == 0;
 }
@@ -217,8 +234,9 @@ void MapFeatures(const Reply& reply, Printer& printer) {
         feature.key = attribute;
         feature.name = source.name;
         std::vector<std::string> keywords;
+        UniqueList unique(keywords);
         for (const Value& v : supported->values) {
-            AddUnique(keywords, OptionKeyword(attribute, v));
+            unique.Add(OptionKeyword(attribute, v));
         }
         if (keywords.empty()) {
             continue;
@@ -465,9 +483,10 @@ void MapInstallables(const Reply& reply, std::size_t paperTrays, Printer& printe
 
     // finishings-supported: every value but none (3) is a finishing the printer can do.
     std::vector<std::string> finishings;
+    UniqueList uniqueFinishings(finishings);
     for (std::int32_t f : reply.Integers("finishings-supported", 3)) {
         if (f != 3) {
-            AddUnique(finishings, EnumKeyword("finishings", f));
+            uniqueFinishings.Add(EnumKeyword("finishings", f));
         }
     }
     const auto finishers = KeyValueList(reply, "printer-finisher");
@@ -480,12 +499,13 @@ void MapInstallables(const Reply& reply, std::size_t paperTrays, Printer& printe
 
     // The kinds of finisher: each unit's type, else the first word of each finishing.
     std::vector<std::string> kinds;
+    UniqueList uniqueKinds(kinds);
     for (const auto& unit : finishers) {
-        AddUnique(kinds, Text(unit, "type"));
+        uniqueKinds.Add(Text(unit, "type"));
     }
     if (kinds.empty()) {
         for (const std::string& f : finishings) {
-            AddUnique(kinds, f.substr(0, f.find('-')));
+            uniqueKinds.Add(f.substr(0, f.find('-')));
         }
     }
     Set(printer, kFinisherType, !kinds.empty(), Join(kinds, ", "), "Finisher type");
@@ -542,7 +562,12 @@ std::string FormatValue(const std::string& attribute, const Value& v) {
     }
 }
 
-using Flat = std::vector<std::pair<std::string, std::vector<std::string>>>;
+// The items of a preset in the order their names first appear, with where each name is, so
+// that a preset of thousands of members is not searched once per value.
+struct Flat {
+    std::vector<std::pair<std::string, std::vector<std::string>>> items;
+    std::map<std::string, std::size_t> positions;
+};
 
 // Member collections become dotted names; the values of one name, from every value of a
 // 1setOf collection too, are gathered in order.
@@ -555,13 +580,11 @@ void Flatten(const std::string& prefix, const Attribute& attribute, Flat& out) {
             }
             continue;
         }
-        auto found = std::find_if(out.begin(), out.end(),
-                                  [&](const auto& entry) { return entry.first == name; });
-        if (found == out.end()) {
-            out.emplace_back(name, std::vector<std::string>());
-            found = out.end() - 1;
+        const auto placed = out.positions.emplace(name, out.items.size());
+        if (placed.second) {
+            out.items.emplace_back(name, std::vector<std::string>());
         }
-        found->second.push_back(FormatValue(attribute.name, v));
+        out.items[placed.first->second].second.push_back(FormatValue(attribute.name, v));
     }
 }
 
@@ -591,7 +614,7 @@ void MapTemplates(const Reply& reply, Printer& printer) {
         if (job.name.empty()) {
             job.name = "Preset " + std::to_string(job.tag);
         }
-        for (const auto& item : items) {
+        for (const auto& item : items.items) {
             job.items.emplace_back(item.first, Join(item.second, ","));
         }
         printer.templates.push_back(std::move(job));

@@ -250,8 +250,17 @@ std::int32_t SupplyPercent(std::optional<std::int64_t> level, std::optional<std:
         return Clamp32(*level);
     }
     if (max && *max > 0) {
-        const std::int64_t percent = (*level * 100 + *max / 2) / *max;
-        return static_cast<std::int32_t>(std::min<std::int64_t>(percent, 100));
+        std::int64_t held = *level, most = *max;
+        if (held >= most) {
+            return 100;
+        }
+        // Agents send wider numbers than the MIB's Integer32 (gauges of bytes, say): both are
+        // halved until the sum below cannot overflow, which keeps their ratio.
+        while (held > (INT64_MAX - most / 2) / 100) {
+            held /= 2;
+            most /= 2;
+        }
+        return static_cast<std::int32_t>((held * 100 + most / 2) / most);
     }
     if (unit && *unit == kPercentUnit) {
         return static_cast<std::int32_t>(std::min<std::int64_t>(*level, 100));

@@ -1,5 +1,5 @@
 // The IPP query module through the library's exports and bidiprobe, against ippeveprinter
-// serving the project's printer files and against the misbehaving printer: what a driver sees
+// serving the project's printer files and against the hostile printer: what a driver sees
 // of each printer, changes at the printer, independent handles, and each failure's code.
 #include <windows.h>
 #include <winhttp.h>

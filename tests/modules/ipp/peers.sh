@@ -1,8 +1,8 @@
 #!/bin/sh
 # The IPP module's test peers: for each ANSI code page the tests run in, ippeveprinter serving
 # each printer file (and a second colour printer whose levels the tests change), plus the
-# misbehaving printer; all on free loopback ports, with a private D-Bus system bus that
-# ippeveprinter needs even without DNS-SD.
+# hostile printer (tests/modules/hostile_printer.py, its HTTP side); all on free loopback
+# ports, with a private D-Bus system bus that ippeveprinter needs even without DNS-SD.
 #
 #   peers.sh start DIR     starts them; DIR/ports.txt then holds NAME=PORT lines, DIR/pids the
 #                          processes, DIR/ssl the printers' self-signed certificate
@@ -111,7 +111,7 @@ CONF
             shift
         done
     done
-    setsid /usr/bin/python3 "$here/bad_printer.py" --port "$bad" --parent "$owner" \
+    setsid /usr/bin/python3 "$here/../hostile_printer.py" --http-port "$bad" --parent "$owner" \
         </dev/null >"$dir/bad.log" 2>&1 &
     echo $! >>"$dir/pids"
     echo "bad=$bad" >>"$dir/ports.txt"

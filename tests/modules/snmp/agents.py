@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 """Starts and stops the SNMP agents of the module's tests: snmpsimd serving the project's
-recordings (on 127.0.0.1 and, where the machine has it, ::1) and the misbehaving agent.
+recordings (on 127.0.0.1 and, where the machine has it, ::1) and the hostile printer's SNMP side
+(tests/modules/hostile_printer.py).
 
   agents.py start STATE_DIR RECORDINGS_DIR PORTS_FILE   start both, wait until they answer
   agents.py stop STATE_DIR                              stop them by PID
@@ -121,8 +122,9 @@ def start_snmpsim(work, data):
 def start_hostile(work):
     for _ in range(5):
         port = free_port(socket.AF_INET, '127.0.0.1')
-        pid = spawn([sys.executable, os.path.join(HERE, 'hostile_agent.py'), '--port', str(port),
-                     '--limit', str(LIMIT)], os.path.join(work, 'hostile.out'))
+        pid = spawn([sys.executable, os.path.join(HERE, '..', 'hostile_printer.py'),
+                     '--snmp-port', str(port), '--lifetime', str(LIMIT)],
+                    os.path.join(work, 'hostile.out'))
         end = time.monotonic() + 10
         while time.monotonic() < end and alive(pid):
             if answers('127.0.0.1:%d' % port, 'tiny'):

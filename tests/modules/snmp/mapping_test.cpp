@@ -218,6 +218,8 @@ TEST(SnmpMapping, SupplyLevelInPercentWhereItCanBeKnown) {
         {50, 100, 0, 50},  {1, 3, 0, 33},   {2, 3, 0, 67},    {0, 100, 0, 0},
         {150, 100, 0, 100}, {-1, 100, 0, -1}, {-2, 100, 0, -2}, {-3, 100, 0, -3},
         {20, -2, 19, 20},  {20, -2, 7, -2}, {30, 0, 0, -2},   {3000000000LL, 6000000000LL, 0, 50},
+        // 64-bit figures whose level times 100 would overflow (found by snmp_mapping_fuzzer)
+        {INT64_C(1) << 62, INT64_MAX, 0, 50}, {INT64_MAX - 1, INT64_MAX, 0, 100},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.level) + "/" + std::to_string(c.max));

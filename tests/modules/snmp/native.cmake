@@ -13,3 +13,13 @@ vyx_add_native_test(snmp_codec_tests
 target_link_libraries(snmp_codec_tests PRIVATE vyx_snmp_codec)
 target_compile_definitions(snmp_codec_tests PRIVATE
     VYX_SNMP_RECORDINGS="${CMAKE_CURRENT_LIST_DIR}/recordings")
+
+# Fuzz targets (sources in fuzz/; saved inputs in tests/fuzz/corpus/<target>): agents'
+# datagrams, the walked tables into the model, the printer's texts, the connection strings.
+foreach(target IN ITEMS message mapping text options)
+    vyx_add_fuzzer(snmp_${target}_fuzzer ${CMAKE_CURRENT_LIST_DIR}/fuzz/${target}_fuzzer.cpp)
+    if(TARGET snmp_${target}_fuzzer)
+        target_link_libraries(snmp_${target}_fuzzer PRIVATE vyx_snmp_codec)
+        target_include_directories(snmp_${target}_fuzzer PRIVATE ${VYX_ROOT}/tests/fuzz)
+    endif()
+endforeach()
