@@ -11,20 +11,10 @@ namespace simtest {
 namespace {
 
 std::wstring Widen(const std::string& utf8) {
-    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, nullptr, 0);
-    std::wstring out(n > 0 ? n : 1, L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, out.data(), n);
-    out.resize(n > 0 ? n - 1 : 0);
-    return out;
+    return vyxtext::Decode(CP_UTF8, utf8);
 }
 
-std::string Utf8(const std::wstring& wide) {
-    const int n = WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string out(n > 0 ? n : 1, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, out.data(), n, nullptr, nullptr);
-    out.resize(n > 0 ? n - 1 : 0);
-    return out;
-}
+using vyxtest::Utf8;
 
 // Reads a pipe to its end on a thread of its own, so that neither pipe can fill up and stall
 // the child while the other is being read.

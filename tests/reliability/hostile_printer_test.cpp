@@ -25,7 +25,9 @@
 
 #include "record_checks.h"
 #include "support/global_memory_watch.h"
+#include "support/library_handle.h"
 #include "support/scripted_module.h"
+#include "support/text_util.h"
 
 namespace {
 
@@ -46,7 +48,7 @@ std::map<std::string, std::string> ReadPorts(const std::wstring& file) {
     return ports;
 }
 
-std::wstring Wide(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
+using vyxtest::Wide;
 
 // The fixtures' peers: the hostile printer's HTTP side (ipp_peers) and UDP side (snmp_agents),
 // and a good printer of each kind.
@@ -122,26 +124,9 @@ std::vector<Row> Matrix() {
 }
 
 // A library handle whose query module is the named network module.
-class Handle {
+class Handle : public vyxtest::LibraryHandle {
   public:
-    explicit Handle(const char* module) {
-        const std::wstring caller =
-            vyxtest::ProgramDirectory() + Wide(module) + L"\\VYXBIDI.dll";
-        initialized_ = VyxBiDi_Initialize(&handle_, caller.c_str());
-    }
-    ~Handle() {
-        if (handle_) {
-            VyxBiDi_Terminate(handle_);
-        }
-    }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    LONG initialized() const { return initialized_; }
-    BiDiHandle* get() const { return handle_; }
-
-  private:
-    BiDiHandle* handle_ = nullptr;
-    LONG initialized_ = -1;
+    explicit Handle(const char* module) : LibraryHandle(vyxtest::NetworkModuleCaller(Wide(module))) {}
 };
 
 // The most memory the process holds while `call` runs, above what it held before: a thread

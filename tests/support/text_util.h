@@ -19,6 +19,15 @@ inline std::wstring FromAnsi(const std::string& text) {
     return vyxtext::Decode(CP_ACP, text);
 }
 
+// UTF-8, for reports and files; and the wide form of an ASCII text (ports, URIs, options).
+inline std::string Utf8(const std::wstring& text) {
+    return vyxtext::Encode(CP_UTF8, text);
+}
+
+inline std::wstring Wide(const std::string& ascii) {
+    return std::wstring(ascii.begin(), ascii.end());
+}
+
 inline bool IsCodePage932() {
     return GetACP() == 932;
 }

@@ -16,6 +16,7 @@
 
 #include "sim_support.h"
 #include "support/scripted_module.h"
+#include "support/library_handle.h"
 #include "support/text_util.h"
 
 namespace {
@@ -23,16 +24,8 @@ namespace {
 using Json = nlohmann::json;
 using simtest::ThroughCodePage;
 
-std::string Utf8(const std::wstring& wide) {
-    const int n = WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string out(n > 0 ? n - 1 : 0, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, out.data(), n, nullptr, nullptr);
-    return out;
-}
-
-std::wstring Wide(const std::string& ascii) {
-    return std::wstring(ascii.begin(), ascii.end());
-}
+using vyxtest::Utf8;
+using vyxtest::Wide;
 
 // The peers' ports (peers.sh writes NAME=PORT lines); each code page has its own printers.
 class Peers {
@@ -90,19 +83,9 @@ class Peers {
     }
 
 // A library handle whose query module is the IPP module (the caller's path ipp\VYXBIDI.dll).
-class Handle {
+class Handle : public vyxtest::LibraryHandle {
   public:
-    Handle() {
-        const std::wstring caller = vyxtest::ProgramDirectory() + L"ipp\\VYXBIDI.dll";
-        initialized_ = VyxBiDi_Initialize(&handle_, caller.c_str());
-    }
-    ~Handle() {
-        if (handle_) {
-            VyxBiDi_Terminate(handle_);
-        }
-    }
-    LONG initialized() const { return initialized_; }
-    BiDiHandle* get() const { return handle_; }
+    Handle() : LibraryHandle(vyxtest::NetworkModuleCaller(L"ipp")) {}
 
     std::vector<TonerRecord> Toners() const {
         TonerRecord* block = nullptr;
@@ -131,8 +114,6 @@ class Handle {
     }
 
   private:
-    BiDiHandle* handle_ = nullptr;
-    LONG initialized_ = -1;
 };
 
 LONG OpenColour(const Handle& h) {

@@ -16,6 +16,8 @@
 #include "codes.h"
 #include "e2e/sim_support.h"
 #include "recording.h"
+#include "support/library_handle.h"
+#include "support/text_util.h"
 #include "udp_channel.h"
 
 namespace {
@@ -27,16 +29,8 @@ using simtest::ThroughCodePage;
 
 const Oid kPrt{1, 3, 6, 1, 2, 1, 43};
 
-std::string Utf8(const std::wstring& wide) {
-    const int n = WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string out(n > 0 ? n - 1 : 0, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, out.data(), n, nullptr, nullptr);
-    return out;
-}
-
-std::wstring Wide(const std::string& text) {
-    return std::wstring(text.begin(), text.end());  // ASCII only: ports, communities, options
-}
+using vyxtest::Utf8;
+using vyxtest::Wide;
 
 std::string ReadBeside(const std::wstring& name) {
     const HANDLE file = CreateFileW(BesideProgram(name).c_str(), GENERIC_READ, FILE_SHARE_READ,
@@ -226,19 +220,9 @@ TEST_F(SnmpModule, BidiprobeReportsWhatEachRecordingHolds) {
 }
 
 // One handle of the library on the SNMP module, released at the end.
-class Handle {
+class Handle : public vyxtest::LibraryHandle {
   public:
-    Handle() { initialized_ = VyxBiDi_Initialize(&handle_, BesideProgram(L"snmp\\VYXBIDI.dll").c_str()); }
-    ~Handle() {
-        if (handle_) {
-            VyxBiDi_Terminate(handle_);
-        }
-    }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-
-    LONG initialized() const { return initialized_; }
-    BiDiHandle* get() const { return handle_; }
+    Handle() : LibraryHandle(vyxtest::NetworkModuleCaller(L"snmp")) {}
 
     // Connects and reports how long it took.
     LONG Connect(const std::wstring& printer, const std::wstring& options, DWORD* milliseconds = nullptr) {
@@ -295,8 +279,6 @@ class Handle {
     }
 
   private:
-    BiDiHandle* handle_ = nullptr;
-    LONG initialized_ = -1;
 };
 
 // Sets a tray's level at the agent with a SetRequest of this module's own codec.
