@@ -3,6 +3,7 @@
 #include "connection.h"
 
 #include "ipp_codes.h"
+#include "option_string.h"
 
 namespace vyxipp {
 namespace {
@@ -29,26 +30,6 @@ bool IsPathChar(char c) {
             return false;
         }
     }
-    return true;
-}
-
-// A decimal number of at most `maxDigits` digits between `low` and `high`.
-bool ParseNumber(const std::string& text, std::size_t maxDigits, std::uint32_t low,
-                 std::uint32_t high, std::uint32_t& out) {
-    if (text.empty() || text.size() > maxDigits) {
-        return false;
-    }
-    std::uint32_t n = 0;
-    for (char c : text) {
-        if (!IsDigit(c)) {
-            return false;
-        }
-        n = n * 10 + static_cast<std::uint32_t>(c - '0');
-    }
-    if (n < low || n > high) {
-        return false;
-    }
-    out = n;
     return true;
 }
 
@@ -89,7 +70,7 @@ bool ParseAuthority(const std::string& authority, Target& target) {
         return false;
     }
     std::uint32_t port = 0;
-    if (!ParseNumber(authority.substr(hostEnd + 1), 5, 1, 65535, port)) {
+    if (!vyxserve::ParseDecimal(authority.substr(hostEnd + 1), 5, 1, 65535, port)) {
         return false;
     }
     target.port = static_cast<std::uint16_t>(port);
@@ -143,49 +124,35 @@ std::int32_t ParseTarget(const std::string& text, Target& target) {
 }
 
 std::int32_t ParseOptions(const std::string& text, Options& options) {
+    std::vector<vyxserve::OptionItem> items;
+    std::string problem;
+    if (!vyxserve::SplitOptions(text, items, problem)) {
+        return kBadOption;
+    }
     Options parsed;
-    bool seenTimeout = false, seenUser = false, seenCert = false;
-    std::size_t start = 0;
-    while (start <= text.size()) {
-        std::size_t end = text.find(';', start);
-        if (end == std::string::npos) {
-            end = text.size();
-        }
-        const std::string pair = text.substr(start, end - start);
-        start = end + 1;
-        if (pair.empty()) {
-            continue;
-        }
-        const std::size_t equals = pair.find('=');
-        if (equals == std::string::npos) {
-            return kBadOption;
-        }
-        const std::string key = pair.substr(0, equals);
-        const std::string value = pair.substr(equals + 1);
-        if (key == "timeout" && !seenTimeout) {
-            seenTimeout = true;
-            if (!ParseNumber(value, 6, kMinTimeoutMs, kMaxTimeoutMs, parsed.timeoutMs)) {
+    for (const vyxserve::OptionItem& item : items) {
+        if (item.key == "timeout") {
+            if (!vyxserve::ParseDecimal(item.value, 6, kMinTimeoutMs, kMaxTimeoutMs,
+                                        parsed.timeoutMs)) {
                 return kBadOption;
             }
-        } else if (key == "user" && !seenUser) {
-            seenUser = true;
-            if (value.empty() || value.size() > kMaxUserName) {
+        } else if (item.key == "user") {
+            if (item.value.empty() || item.value.size() > kMaxUserName) {
                 return kBadOption;
             }
-            for (char c : value) {
+            for (char c : item.value) {
                 if (c < 0x21 || c > 0x7E) {
                     return kBadOption;
                 }
             }
-            parsed.user = value;
-        } else if (key == "cert" && !seenCert) {
-            seenCert = true;
-            if (value != "check" && value != "any") {
+            parsed.user = item.value;
+        } else if (item.key == "cert") {
+            if (item.value != "check" && item.value != "any") {
                 return kBadOption;
             }
-            parsed.acceptAnyCertificate = value == "any";
+            parsed.acceptAnyCertificate = item.value == "any";
         } else {
-            return kBadOption;  // unknown or repeated
+            return kBadOption;
         }
     }
     options = parsed;

@@ -3,7 +3,8 @@
 
 #include <algorithm>
 #include <cctype>
-#include <set>
+
+#include "option_string.h"
 
 namespace vyxsnmp {
 namespace {
@@ -25,26 +26,6 @@ std::string Lower(std::string text) {
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     }
     return text;
-}
-
-// A decimal number within [low, high], digits only.
-bool ParseNumber(const std::string& text, std::uint32_t low, std::uint32_t high,
-                 std::uint32_t& value) {
-    if (text.empty() || text.size() > 9) {
-        return false;
-    }
-    std::uint32_t number = 0;
-    for (const char c : text) {
-        if (c < '0' || c > '9') {
-            return false;
-        }
-        number = number * 10 + static_cast<std::uint32_t>(c - '0');
-    }
-    if (number < low || number > high) {
-        return false;
-    }
-    value = number;
-    return true;
 }
 
 bool IsHostName(const std::string& host) {
@@ -121,7 +102,7 @@ bool ParsePrinter(const std::string& text, Endpoint& endpoint) {
         }
     }
     std::uint32_t number = 161;
-    if (!port.empty() && !ParseNumber(port, 1, 65535, number)) {
+    if (!port.empty() && !vyxserve::ParseDecimal(port, 9, 1, 65535, number)) {
         return false;
     }
     endpoint.host = host;
@@ -130,33 +111,17 @@ bool ParsePrinter(const std::string& text, Endpoint& endpoint) {
 }
 
 bool ParseOptions(const std::string& text, ConnectOptions& options, std::string& problem) {
-    std::set<std::string> seen;
-    std::size_t start = 0;
-    while (start <= text.size()) {
-        std::size_t end = text.find(';', start);
-        if (end == std::string::npos) {
-            end = text.size();
-        }
-        const std::string item = Trim(text.substr(start, end - start));
-        start = end + 1;
-        if (item.empty()) {
-            continue;
-        }
-        problem = item;
-        const std::size_t equals = item.find('=');
-        if (equals == std::string::npos) {
-            return false;
-        }
-        const std::string key = Lower(Trim(item.substr(0, equals)));
-        const std::string value = Trim(item.substr(equals + 1));
-        if (!seen.insert(key).second) {
-            return false;
-        }
+    std::vector<vyxserve::OptionItem> items;
+    if (!vyxserve::SplitOptions(text, items, problem)) {
+        return false;
+    }
+    for (const vyxserve::OptionItem& item : items) {
+        problem = item.key + "=" + item.value;
         std::uint32_t number = 0;
-        if (key == "community") {
-            options.client.community = value;
-        } else if (key == "version") {
-            const std::string v = Lower(value);
+        if (item.key == "community") {
+            options.client.community = item.value;
+        } else if (item.key == "version") {
+            const std::string v = Lower(item.value);
             if (v == "1") {
                 options.version = VersionChoice::kV1;
             } else if (v == "2c") {
@@ -166,11 +131,11 @@ bool ParseOptions(const std::string& text, ConnectOptions& options, std::string&
             } else {
                 return false;
             }
-        } else if (key == "timeout" && ParseNumber(value, 10, 60000, number)) {
+        } else if (item.key == "timeout" && vyxserve::ParseDecimal(item.value, 9, 10, 60000, number)) {
             options.client.timeoutMs = number;
-        } else if (key == "retries" && ParseNumber(value, 0, 10, number)) {
+        } else if (item.key == "retries" && vyxserve::ParseDecimal(item.value, 9, 0, 10, number)) {
             options.client.retries = number;
-        } else if (key == "bulk" && ParseNumber(value, 0, 255, number)) {
+        } else if (item.key == "bulk" && vyxserve::ParseDecimal(item.value, 9, 0, 255, number)) {
             options.bulk = number;
         } else {
             return false;

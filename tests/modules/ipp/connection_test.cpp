@@ -87,11 +87,15 @@ TEST(IppConnection, Options) {
     EXPECT_FALSE(o.acceptAnyCertificate);
     EXPECT_EQ(o.timeoutMs, 120000u);
     EXPECT_EQ(o.user, "vyxbidi");
+    // The syntax every module shares: keys in any case, spaces around keys and values.
+    ASSERT_EQ(ParseOptions(" Timeout = 300 ; USER=bob", o), 0);
+    EXPECT_EQ(o.timeoutMs, 300u);
+    EXPECT_EQ(o.user, "bob");
 
     for (const char* text : {"timeout", "timeout=", "timeout=99", "timeout=120001", "timeout=-5",
                              "timeout=5s", "timeout=0000000100", "timeout=1;timeout=2",
                              "user=", "user=a b", "user=123456789012345678901234567890123",
-                             "cert=yes", "Timeout=100", " timeout=100", "speed=3", "=1"}) {
+                             "cert=yes", "timeout=100;TIMEOUT=200", "speed=3", "=1"}) {
         SCOPED_TRACE(text);
         Options refused;
         refused.user = "unchanged";
