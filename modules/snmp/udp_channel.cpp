@@ -61,9 +61,24 @@ DWORD WINAPI Resolve(void* parameter) {
     return 0;
 }
 
+// An IPv4 or IPv6 literal needs no resolver: it is read where it is, with no thread to start.
+addrinfo* ReadAddress(const Endpoint& endpoint) {
+    addrinfo hints = {};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_DGRAM;
+    hints.ai_protocol = IPPROTO_UDP;
+    hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV;
+    addrinfo* found = nullptr;
+    const std::string port = std::to_string(endpoint.port);
+    return getaddrinfo(endpoint.host.c_str(), port.c_str(), &hints, &found) == 0 ? found : nullptr;
+}
+
 // The addresses of `endpoint`, or null when the name does not resolve within `ms`; the caller
 // frees them with freeaddrinfo.
 addrinfo* ResolveWithin(const Endpoint& endpoint, std::uint32_t ms) {
+    if (addrinfo* literal = ReadAddress(endpoint)) {
+        return literal;
+    }
     auto* resolution = new Resolution();
     resolution->host = endpoint.host;
     resolution->port = std::to_string(endpoint.port);
