@@ -26,7 +26,8 @@ stop_peers() {
         sleep 0.1
     done
     for pid in $pids; do kill -KILL "$pid" 2>/dev/null || true; done
-    rm -f "$dir/pids" "$dir/ports.txt"
+    [ -f "$dir/bus-folder" ] && rm -rf "$(cat "$dir/bus-folder")"
+    rm -f "$dir/pids" "$dir/ports.txt" "$dir/bus-folder"
 }
 
 free_ports() {
@@ -87,18 +88,23 @@ start_peers() {
         -addext "subjectAltName=DNS:localhost,IP:127.0.0.1,IP:::1" \
         -keyout "$dir/ssl/localhost.key" -out "$dir/ssl/localhost.crt" >/dev/null 2>&1
 
+    # A socket's path holds at most 107 bytes, and DIR lies inside a clone that may be deeper
+    # than that: the bus listens in a short folder of its own, removed at the stop.
+    bus=$(mktemp -d /tmp/vyx-bus.XXXXXX)
+    echo "$bus" >"$dir/bus-folder"
+
     cat >"$dir/bus.conf" <<CONF
 <!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
  "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
 <busconfig>
   <type>system</type>
-  <listen>unix:path=$dir/bus</listen>
+  <listen>unix:path=$bus/socket</listen>
   <auth>EXTERNAL</auth>
   <policy context="default"><allow user="*"/><allow own="*"/><allow send_destination="*" eavesdrop="true"/><allow eavesdrop="true"/></policy>
 </busconfig>
 CONF
     dbus-daemon --config-file="$dir/bus.conf" --fork --print-pid >>"$dir/pids"
-    export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$dir/bus" HOME="$dir/home" TMPDIR="$dir/tmp"
+    export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$bus/socket" HOME="$dir/home" TMPDIR="$dir/tmp"
 
     set -- $(free_ports 8)
     bad=$1 closed=$2
@@ -122,8 +128,8 @@ CONF
     setsid sh -c '
         end=$(( $(date +%s) + 7200 ))
         while kill -0 "$1" 2>/dev/null && [ "$(date +%s)" -lt "$end" ]; do sleep 1; done
-        kill -TERM $2 2>/dev/null; sleep 2; kill -KILL $2 2>/dev/null' \
-        watchdog "$owner" "$(cat "$dir/pids")" </dev/null >/dev/null 2>&1 &
+        kill -TERM $2 2>/dev/null; sleep 2; kill -KILL $2 2>/dev/null; rm -rf "$3"' \
+        watchdog "$owner" "$(cat "$dir/pids")" "$bus" </dev/null >/dev/null 2>&1 &
     echo $! >>"$dir/pids"
 
     wait_for_port "$bad" || { stop_peers; exit 1; }
