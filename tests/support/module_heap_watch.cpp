@@ -3,7 +3,6 @@
 
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <stdexcept>
 
 #include "import_patch.h"
@@ -12,8 +11,6 @@ namespace vyxtest {
 namespace {
 
 ModuleHeapWatch* g_watch = nullptr;
-
-const char* const kFunctions[] = {"malloc", "calloc", "realloc", "_strdup", "free"};
 
 }  // namespace
 
@@ -24,18 +21,23 @@ ModuleHeapWatch::ModuleHeapWatch(HMODULE module) {
     if (!module) {
         throw std::runtime_error("the module to watch is not loaded");
     }
-    void* const replacements[] = {
-        reinterpret_cast<void*>(&HookedMalloc), reinterpret_cast<void*>(&HookedCalloc),
-        reinterpret_cast<void*>(&HookedRealloc), reinterpret_cast<void*>(&HookedStrdup),
-        reinterpret_cast<void*>(&HookedFree)};
+    const struct {
+        const char* name;
+        void* replacement;
+    } functions[kHooks] = {
+        {"malloc", reinterpret_cast<void*>(&HookedMalloc)},
+        {"calloc", reinterpret_cast<void*>(&HookedCalloc)},
+        {"realloc", reinterpret_cast<void*>(&HookedRealloc)},
+        {"_strdup", reinterpret_cast<void*>(&HookedStrdup)},
+        {"free", reinterpret_cast<void*>(&HookedFree)},
+    };
     // The lock's first use takes a block of its own: let that happen before anything is counted.
     { std::lock_guard<std::mutex> hold(lock_); }
     g_watch = this;
-    for (int i = 0; i < 5; ++i) {
+    for (std::size_t i = 0; i < kHooks; ++i) {
         // A function the module does not import is one it cannot allocate with.
-        void** slot = vyximport::ImportSlot(module, "msvcrt.dll", kFunctions[i]);
-        if (slot) {
-            hooks_[i] = {slot, vyximport::SwapSlot(slot, replacements[i])};
+        if (void** slot = vyximport::ImportSlot(module, "msvcrt.dll", functions[i].name)) {
+            hooks_[i] = {slot, vyximport::SwapSlot(slot, functions[i].replacement)};
         }
     }
 }

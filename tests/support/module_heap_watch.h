@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <mutex>
 #include <set>
@@ -38,7 +39,8 @@ private:
         void** slot;
         void* original;
     };
-    Hook hooks_[5] = {};
+    static constexpr std::size_t kHooks = 5;
+    Hook hooks_[kHooks] = {};
     mutable std::mutex lock_;
     std::set<std::uintptr_t> taken_;
     long earlierGivenBack_ = 0;
