@@ -412,7 +412,7 @@ TEST(HostilePrinter, RepeatedCyclesDoNotGrowTheHeaps) {
             rows.push_back(row);
         }
     }
-    constexpr int kWarmUp = 2, kRepetitions = 8;
+    constexpr int kWarmUp = 2, kRepetitions = 16;
     for (const Row& row : rows) {
         SCOPED_TRACE(std::string(row.module) + ": " + row.what);
         const Handle h(row.module);
@@ -422,12 +422,11 @@ TEST(HostilePrinter, RepeatedCyclesDoNotGrowTheHeaps) {
         }
         // Exact: the library's global blocks and the module's C runtime blocks, counted at their
         // imports. A second check on what neither count sees (Winsock's, WinHTTP's): all heaps
-        // over two windows. Wine allocates and frees on its own meanwhile (a thread it ends
-        // late, a cache), a one-off that lands in one window at most; anything kept per cycle
-        // grows both.
+        // over two windows. Wine allocates and frees on its own threads meanwhile (a thread it
+        // ends late, WinHTTP's connections it closes late), a few blocks in one window or both
+        // (up to 7 seen); a block kept per cycle grows each window by kRepetitions at least.
         const vyxtest::GlobalMemoryWatch library;
-        const vyxtest::ModuleHeapWatch module(GetModuleHandleW(
-            (vyxtest::ProgramDirectory() + Wide(row.module) + L"\\VYXBIDI.SNM").c_str()));
+        const vyxtest::ModuleHeapWatch module(h.get()->module);
         HeapCount window[2];
         for (HeapCount& grown : window) {
             const HeapCount before = AllHeaps();
@@ -444,8 +443,8 @@ TEST(HostilePrinter, RepeatedCyclesDoNotGrowTheHeaps) {
                     kRepetitions);
         EXPECT_EQ(library.LiveBlocks().size(), 0u);
         EXPECT_LE(module.Growth(), 0);
-        const auto grew = [](const HeapCount& c) { return c.blocks > 0 || c.bytes > 0; };
-        EXPECT_FALSE(grew(window[0]) && grew(window[1])) << "the heaps grew in both windows";
+        EXPECT_FALSE(window[0].blocks >= kRepetitions && window[1].blocks >= kRepetitions)
+            << "the heaps grew by a block a cycle in both windows";
     }
     std::fflush(stdout);
 }
