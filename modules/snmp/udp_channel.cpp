@@ -13,6 +13,16 @@ namespace {
 constexpr std::size_t kMaxAddresses = 4;
 constexpr std::size_t kLargestDatagram = 65536;
 
+// The UDP addresses of `host` at `port`, getaddrinfo's way: 0 with them in `found`.
+int LookUp(const std::string& host, const std::string& port, int flags, addrinfo** found) {
+    addrinfo hints = {};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_DGRAM;
+    hints.ai_protocol = IPPROTO_UDP;
+    hints.ai_flags = flags;
+    return getaddrinfo(host.c_str(), port.c_str(), &hints, found);
+}
+
 // getaddrinfo waits as long as the system's resolver does, which no option bounds. It runs on a
 // worker thread that the connection stops waiting for after its timeout. What the two share is
 // counted: whichever lets go last frees it, so a resolver that answers after the connection has
@@ -42,15 +52,9 @@ DWORD WINAPI Resolve(void* parameter) {
     GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
                        reinterpret_cast<LPCWSTR>(&Resolve), &self);
     WSADATA data;
-    const bool started = WSAStartup(MAKEWORD(2, 2), &data) == 0;
-    addrinfo hints = {};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_DGRAM;
-    hints.ai_protocol = IPPROTO_UDP;
-    hints.ai_flags = AI_NUMERICSERV;
-    if (started) {
-        resolution->status = getaddrinfo(resolution->host.c_str(), resolution->port.c_str(),
-                                         &hints, &resolution->found);
+    if (WSAStartup(MAKEWORD(2, 2), &data) == 0) {
+        resolution->status =
+            LookUp(resolution->host, resolution->port, AI_NUMERICSERV, &resolution->found);
         WSACleanup();
     }
     SetEvent(resolution->done);
@@ -61,27 +65,18 @@ DWORD WINAPI Resolve(void* parameter) {
     return 0;
 }
 
-// An IPv4 or IPv6 literal needs no resolver: it is read where it is, with no thread to start.
-addrinfo* ReadAddress(const Endpoint& endpoint) {
-    addrinfo hints = {};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_DGRAM;
-    hints.ai_protocol = IPPROTO_UDP;
-    hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV;
-    addrinfo* found = nullptr;
-    const std::string port = std::to_string(endpoint.port);
-    return getaddrinfo(endpoint.host.c_str(), port.c_str(), &hints, &found) == 0 ? found : nullptr;
-}
-
 // The addresses of `endpoint`, or null when the name does not resolve within `ms`; the caller
 // frees them with freeaddrinfo.
 addrinfo* ResolveWithin(const Endpoint& endpoint, std::uint32_t ms) {
-    if (addrinfo* literal = ReadAddress(endpoint)) {
+    const std::string port = std::to_string(endpoint.port);
+    // An IPv4 or IPv6 literal needs no resolver: it is read here, with no thread to start.
+    addrinfo* literal = nullptr;
+    if (LookUp(endpoint.host, port, AI_NUMERICHOST | AI_NUMERICSERV, &literal) == 0) {
         return literal;
     }
     auto* resolution = new Resolution();
     resolution->host = endpoint.host;
-    resolution->port = std::to_string(endpoint.port);
+    resolution->port = port;
     resolution->done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     HANDLE worker = resolution->done
                         ? CreateThread(nullptr, 0, Resolve, resolution, 0, nullptr)
