@@ -20,6 +20,16 @@ inline bool IsSpace(char c) {
     return c == ' ' || c == '\t';
 }
 
+// Letters A-Z made a-z, every other byte kept: schemes, keys and keyword values.
+inline std::string AsciiLower(std::string text) {
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return text;
+}
+
 inline std::string TrimSpaces(const std::string& text) {
     std::size_t begin = 0, end = text.size();
     while (begin < end && IsSpace(text[begin])) {
@@ -54,12 +64,7 @@ inline bool SplitOptions(const std::string& text, std::vector<OptionItem>& items
         if (equals == std::string::npos) {
             return false;
         }
-        std::string key = TrimSpaces(item.substr(0, equals));
-        for (char& c : key) {
-            if (c >= 'A' && c <= 'Z') {
-                c = static_cast<char>(c - 'A' + 'a');
-            }
-        }
+        const std::string key = AsciiLower(TrimSpaces(item.substr(0, equals)));
         if (key.empty() || !seen.insert(key).second) {
             return false;
         }

@@ -77,15 +77,6 @@ bool ParseAuthority(const std::string& authority, Target& target) {
     return true;
 }
 
-std::string Lower(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return text;
-}
-
 }  // namespace
 
 std::int32_t ParseTarget(const std::string& text, Target& target) {
@@ -93,7 +84,7 @@ std::int32_t ParseTarget(const std::string& text, Target& target) {
     const std::size_t schemeEnd = text.find("://");
     std::string rest = text;
     if (schemeEnd != std::string::npos) {
-        const std::string scheme = Lower(text.substr(0, schemeEnd));
+        const std::string scheme = vyxserve::AsciiLower(text.substr(0, schemeEnd));
         if (scheme != "ipp" && scheme != "ipps") {
             return kBadPrinterUri;
         }

@@ -21,13 +21,6 @@ std::string Trim(const std::string& text) {
     return text.substr(begin, end - begin);
 }
 
-std::string Lower(std::string text) {
-    for (char& c : text) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return text;
-}
-
 bool IsHostName(const std::string& host) {
     if (host.empty() || host.size() > 253) {
         return false;
@@ -56,7 +49,7 @@ bool IsIpv6Literal(const std::string& host) {
 
 bool ParsePrinter(const std::string& text, Endpoint& endpoint) {
     std::string rest = Trim(text);
-    if (Lower(rest.substr(0, 7)) == "snmp://") {
+    if (vyxserve::AsciiLower(rest.substr(0, 7)) == "snmp://") {
         rest = rest.substr(7);
     }
     if (!rest.empty() && rest.back() == '/') {
@@ -121,7 +114,7 @@ bool ParseOptions(const std::string& text, ConnectOptions& options, std::string&
         if (item.key == "community") {
             options.client.community = item.value;
         } else if (item.key == "version") {
-            const std::string v = Lower(item.value);
+            const std::string v = vyxserve::AsciiLower(item.value);
             if (v == "1") {
                 options.version = VersionChoice::kV1;
             } else if (v == "2c") {
