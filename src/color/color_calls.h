@@ -85,4 +85,20 @@ LONG SetKeyValue(BiDiHandle* handle, const wchar_t* featureName,
 void WidenPair(AnswerWidener& widener, TextPair& pair, const KeyAnswer& first,
                const KeyAnswer& second) noexcept;
 
+// A reader's `take` for a pair block of its own: only once the module has answered 0, and only
+// when the pair is `wanted`, is the block taken into `pair` and both answers widened into it;
+// otherwise, or when no block can be had, `pair` stays empty.
+inline auto TakePair(AnswerWidener& widener, GlobalBuffer<TextPair>& pair,
+                     bool wanted = true) noexcept {
+    return [&widener, &pair, wanted](LONG result, const KeyAnswer& first,
+                                     const KeyAnswer& second) {
+        if (result == BIDI_OK && wanted) {
+            pair = GlobalBuffer<TextPair>();
+            if (pair) {
+                WidenPair(widener, *pair, first, second);
+            }
+        }
+    };
+}
+
 }  // namespace vyx::color

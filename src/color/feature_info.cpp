@@ -15,18 +15,10 @@ SHORT CollectOptions(BiDiHandle* handle, AnswerWidener& widener,
                      TextPair* (&options)[BIDI_MAX_OPTIONS]) noexcept {
     SHORT count = 0;
     for (;;) {
-        // The pair is taken once the module has delivered an option that is kept.
+        // Options past the 64th are walked over, with no block taken for them.
         GlobalBuffer<TextPair> option(nullptr);
-        const LONG read = ReadNextOption(
-            handle, [&](LONG result, const KeyAnswer& first, const KeyAnswer& second) {
-                if (result == BIDI_OK && count < BIDI_MAX_OPTIONS) {
-                    option = GlobalBuffer<TextPair>();
-                    if (option) {
-                        WidenPair(widener, *option, first, second);
-                    }
-                }
-            });
-        if (read != BIDI_OK) {
+        if (ReadNextOption(handle, TakePair(widener, option, count < BIDI_MAX_OPTIONS)) !=
+            BIDI_OK) {
             break;
         }
         if (count == BIDI_MAX_OPTIONS) {

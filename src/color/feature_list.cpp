@@ -30,18 +30,8 @@ LONG EnumerateFeatures(BiDiHandle* handle, FeatureList& list) noexcept {
         if (count == BIDI_MAX_FEATURES) {
             continue;
         }
-        // The pair is taken once the module has answered, and only when it answered 0.
         GlobalBuffer<TextPair> feature(nullptr);
-        const LONG read = ReadCurrentKey(
-            handle, [&](LONG result, const KeyAnswer& keyFirst, const KeyAnswer& keySecond) {
-                if (result == BIDI_OK) {
-                    feature = GlobalBuffer<TextPair>();
-                    if (feature) {
-                        WidenPair(widener, *feature, keyFirst, keySecond);
-                    }
-                }
-            });
-        if (read != BIDI_OK || !feature) {
+        if (ReadCurrentKey(handle, TakePair(widener, feature)) != BIDI_OK || !feature) {
             break;
         }
         list.features[count++] = feature.release();
