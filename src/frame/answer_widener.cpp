@@ -67,6 +67,21 @@ __attribute__((target("sse2"), force_align_arg_pointer)) std::size_t SameValueCh
     return done;
 }
 
+// From `length` on: the whole chunks SameValueChunks takes; then, with fewer than 16 bytes left,
+// the last 16 as one chunk that overlaps those before it and writes their units again with the
+// same values. Gives where the chunks ended, `limit` when they reached it.
+std::size_t SameValueRun(wchar_t* dest, const unsigned char* bytes, std::size_t length,
+                         std::size_t limit, bool upperToo) noexcept {
+    length += SameValueChunks(dest ? dest + length : nullptr, bytes + length, limit - length,
+                              upperToo);
+    if (limit - length < 16 && length < limit && limit >= 16 &&
+        SameValueChunks(dest ? dest + limit - 16 : nullptr, bytes + limit - 16, 16, upperToo) ==
+            16) {
+        return limit;
+    }
+    return length;
+}
+
 }  // namespace
 
 void StandaloneBytes::Learn() noexcept {
@@ -104,11 +119,8 @@ std::size_t StandaloneBytes::WidenRun(wchar_t* dest, const unsigned char* bytes,
     std::size_t length = 0;
     for (;;) {
         if (chunks) {
-            length += SameValueChunks(dest + length, bytes + length, limit - length, upperToo);
-            // Fewer than 16 bytes left: the last 16 go as one chunk that overlaps those before
-            // it, whose units it writes again with the same values.
-            if (limit - length < 16 && length < limit && limit >= 16 &&
-                SameValueChunks(dest + limit - 16, bytes + limit - 16, 16, upperToo) == 16) {
+            length = SameValueRun(dest, bytes, length, limit, upperToo);
+            if (length == limit) {
                 return limit;
             }
         }
@@ -130,9 +142,8 @@ std::size_t StandaloneBytes::AsciiRun(const unsigned char* bytes, std::size_t li
     std::size_t length = 0;
     for (;;) {
         if (chunks_) {
-            length += SameValueChunks(nullptr, bytes + length, limit - length, false);
-            if (limit - length < 16 && length < limit && limit >= 16 &&
-                SameValueChunks(nullptr, bytes + limit - 16, 16, false) == 16) {
+            length = SameValueRun(nullptr, bytes, length, limit, false);
+            if (length == limit) {
                 *stoppedAbove = false;
                 return limit;
             }
