@@ -27,6 +27,7 @@
 #include "support/global_memory_watch.h"
 #include "support/library_handle.h"
 #include "support/module_heap_watch.h"
+#include "support/peer_ports.h"
 #include "support/scripted_module.h"
 #include "support/text_util.h"
 
@@ -35,19 +36,6 @@ namespace {
 constexpr LONG kNotConnected = 0x2001;
 constexpr DWORD kMarginMs = 2000;           // wine's own delays on a loaded machine
 constexpr SIZE_T kPeakLimit = 24u << 20;    // far below the 100 MiB a printer may send
-
-std::map<std::string, std::string> ReadPorts(const std::wstring& file) {
-    std::map<std::string, std::string> ports;
-    std::ifstream in(std::string(file.begin(), file.end()));
-    std::string line;
-    while (std::getline(in, line)) {
-        const std::size_t equals = line.find('=');
-        if (equals != std::string::npos) {
-            ports[line.substr(0, equals)] = line.substr(equals + 1);
-        }
-    }
-    return ports;
-}
 
 using vyxtest::Wide;
 
@@ -58,9 +46,8 @@ struct Peers {
     bool running = false;
 
     Peers() {
-        const std::wstring dir = vyxtest::ProgramDirectory();
-        auto ipp = ReadPorts(dir + L"ipp-peers\\ports.txt");
-        auto snmp = ReadPorts(dir + L"snmp-agents.txt");
+        auto ipp = vyxtest::ReadPeerPorts(L"ipp-peers\\ports.txt");
+        auto snmp = vyxtest::ReadPeerPorts(L"snmp-agents.txt");
         const std::string cp = std::to_string(GetACP());
         running = ipp.count("bad") && ipp.count("colour." + cp) && snmp.count("hostile") &&
                   snmp.count("snmpsim");

@@ -17,6 +17,7 @@
 #include "sim_support.h"
 #include "support/scripted_module.h"
 #include "support/library_handle.h"
+#include "support/peer_ports.h"
 #include "support/text_util.h"
 
 namespace {
@@ -30,17 +31,7 @@ using vyxtest::Wide;
 // The peers' ports (peers.sh writes NAME=PORT lines); each code page has its own printers.
 class Peers {
   public:
-    Peers() {
-        std::ifstream file(Utf8(vyxtest::ProgramDirectory() + L"ipp-peers\\ports.txt"));
-        running_ = file.good();
-        std::string line;
-        while (std::getline(file, line)) {
-            const std::size_t equals = line.find('=');
-            if (equals != std::string::npos) {
-                ports_[line.substr(0, equals)] = line.substr(equals + 1);
-            }
-        }
-    }
+    Peers() : ports_(vyxtest::ReadPeerPorts(L"ipp-peers\\ports.txt")), running_(!ports_.empty()) {}
     // "colour", "mono" or "live" of this code page; "bad" or "closed".
     std::string Port(const std::string& name) const {
         const auto found = ports_.find(name);
@@ -71,8 +62,8 @@ class Peers {
     bool running() const { return running_; }
 
   private:
-    bool running_ = false;
     std::map<std::string, std::string> ports_;
+    bool running_ = false;
 };
 
 // The tests need the peers of the ctest fixture; a run without them (a program run by hand, or

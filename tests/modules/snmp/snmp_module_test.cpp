@@ -17,6 +17,7 @@
 #include "e2e/sim_support.h"
 #include "recording.h"
 #include "support/library_handle.h"
+#include "support/peer_ports.h"
 #include "support/text_util.h"
 #include "udp_channel.h"
 
@@ -57,21 +58,11 @@ struct Agents {
 
 const Agents& TheAgents() {
     static const Agents agents = [] {
+        std::map<std::string, std::string> ports = vyxtest::ReadPeerPorts(L"snmp-agents.txt");
         Agents a;
-        std::istringstream lines(ReadBeside(L"snmp-agents.txt"));
-        std::string line;
-        while (std::getline(lines, line)) {
-            const std::size_t equals = line.find('=');
-            const std::string key = line.substr(0, equals);
-            const int value = equals == std::string::npos ? 0 : std::atoi(line.c_str() + equals + 1);
-            if (key == "snmpsim") {
-                a.snmpsim = value;
-            } else if (key == "hostile") {
-                a.hostile = value;
-            } else if (key == "ipv6") {
-                a.ipv6 = value != 0;
-            }
-        }
+        a.snmpsim = std::atoi(ports["snmpsim"].c_str());
+        a.hostile = std::atoi(ports["hostile"].c_str());
+        a.ipv6 = std::atoi(ports["ipv6"].c_str()) != 0;
         return a;
     }();
     return agents;
