@@ -14,9 +14,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <functional>
-#include <map>
 #include <random>
 #include <set>
 #include <string>

@@ -10,7 +10,6 @@
 #include <functional>
 #include <map>
 #include <set>
-#include <sstream>
 
 #include "client.h"
 #include "codes.h"
