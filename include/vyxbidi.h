@@ -5,11 +5,33 @@
 #include <windows.h>
 #include <stddef.h>
 
-#ifdef __cplusplus
+/* Layout checks. C11 and C++11 have a static assertion of their own; earlier C and C++ get one
+ * from an array type whose size is negative when the check fails. */
+#if defined(__cplusplus) && (__cplusplus >= 201103L || (defined(_MSC_VER) && _MSC_VER >= 1600))
 #define VYXBIDI_STATIC_ASSERT(cond, msg) static_assert(cond, msg)
-extern "C" {
-#else
+#elif !defined(__cplusplus) && defined(__STDC_VERSION__) && __STDC_VERSION__ >= 201112L
 #define VYXBIDI_STATIC_ASSERT(cond, msg) _Static_assert(cond, msg)
+#else
+#define VYXBIDI_JOIN2_(a, b) a##b
+#define VYXBIDI_JOIN_(a, b) VYXBIDI_JOIN2_(a, b)
+#define VYXBIDI_STATIC_ASSERT(cond, msg) \
+    typedef char VYXBIDI_JOIN_(vyxbidi_layout_check_, __LINE__)[(cond) ? 1 : -1]
+#endif
+
+/* Records keep their fields and order on both architectures, with the alignment any C compiler
+ * gives them: on 64-bit Windows pointers and handles are 8 bytes and start on 8-byte
+ * boundaries, LONG stays 4 bytes and the colour counts 2. Each check gives the value on 32-bit
+ * Windows, then on 64-bit Windows. */
+#ifdef _WIN64
+#define VYXBIDI_BY_ARCH(x86, x64) (x64)
+#else
+#define VYXBIDI_BY_ARCH(x86, x64) (x86)
+#endif
+#define VYXBIDI_LAYOUT(expr, x86, x64) \
+    VYXBIDI_STATIC_ASSERT((expr) == VYXBIDI_BY_ARCH(x86, x64), #expr)
+
+#ifdef __cplusplus
+extern "C" {
 #endif
 
 /* Result codes: 32-bit signed. Any other value is the query module's own code, passed through. */
@@ -18,7 +40,7 @@ extern "C" {
 #define BIDI_ERR_BAD_ARGUMENT ((LONG)0x80000003)
 #define BIDI_ERR_NO_ENTRY_POINT ((LONG)0x80000005)
 
-/* All records are laid out for the 32-bit interface; every offset below is part of the contract. */
+/* Every size and offset checked below is part of the contract. */
 
 /* ---- Connection ------------------------------------------------------------------------------ */
 
@@ -29,10 +51,10 @@ typedef struct BiDiHandle {
     void* queryContext; /* belongs to the query module; its address goes with every module call */
 } BiDiHandle;
 
-VYXBIDI_STATIC_ASSERT(sizeof(BiDiHandle) == 12, "BiDiHandle size");
-VYXBIDI_STATIC_ASSERT(offsetof(BiDiHandle, module) == 0, "BiDiHandle.module");
-VYXBIDI_STATIC_ASSERT(offsetof(BiDiHandle, kind) == 4, "BiDiHandle.kind");
-VYXBIDI_STATIC_ASSERT(offsetof(BiDiHandle, queryContext) == 8, "BiDiHandle.queryContext");
+VYXBIDI_LAYOUT(sizeof(BiDiHandle), 12, 24);
+VYXBIDI_LAYOUT(offsetof(BiDiHandle, module), 0, 0);
+VYXBIDI_LAYOUT(offsetof(BiDiHandle, kind), 4, 8);
+VYXBIDI_LAYOUT(offsetof(BiDiHandle, queryContext), 8, 16);
 
 LONG WINAPI VyxBiDi_Initialize(BiDiHandle** handle, LPCWSTR path);
 LONG WINAPI VyxBiDi_Terminate(BiDiHandle* handle);
@@ -47,9 +69,9 @@ typedef struct TextPair {
     WCHAR second[256];
 } TextPair;
 
-VYXBIDI_STATIC_ASSERT(sizeof(TextPair) == 1024, "TextPair size");
-VYXBIDI_STATIC_ASSERT(offsetof(TextPair, first) == 0, "TextPair.first");
-VYXBIDI_STATIC_ASSERT(offsetof(TextPair, second) == 512, "TextPair.second");
+VYXBIDI_LAYOUT(sizeof(TextPair), 1024, 1024);
+VYXBIDI_LAYOUT(offsetof(TextPair, first), 0, 0);
+VYXBIDI_LAYOUT(offsetof(TextPair, second), 512, 512);
 
 #define BIDI_MAX_FEATURES 64
 #define BIDI_MAX_OPTIONS 64
@@ -60,10 +82,10 @@ typedef struct FeatureList {
     TextPair* features[BIDI_MAX_FEATURES];
 } FeatureList;
 
-VYXBIDI_STATIC_ASSERT(sizeof(FeatureList) == 260, "FeatureList size");
-VYXBIDI_STATIC_ASSERT(offsetof(FeatureList, featureCount) == 0, "FeatureList.featureCount");
-VYXBIDI_STATIC_ASSERT(offsetof(FeatureList, reserved) == 2, "FeatureList.reserved");
-VYXBIDI_STATIC_ASSERT(offsetof(FeatureList, features) == 4, "FeatureList.features");
+VYXBIDI_LAYOUT(sizeof(FeatureList), 260, 520);
+VYXBIDI_LAYOUT(offsetof(FeatureList, featureCount), 0, 0);
+VYXBIDI_LAYOUT(offsetof(FeatureList, reserved), 2, 2);
+VYXBIDI_LAYOUT(offsetof(FeatureList, features), 4, 8);
 
 typedef struct FeatureInfo {
     SHORT optionCount;       /* valid entries in options, 0 to 64 */
@@ -73,15 +95,14 @@ typedef struct FeatureInfo {
     TextPair* options[BIDI_MAX_OPTIONS];
 } FeatureInfo;
 
-VYXBIDI_STATIC_ASSERT(sizeof(FeatureInfo) == 2308, "FeatureInfo size");
-VYXBIDI_STATIC_ASSERT(offsetof(FeatureInfo, optionCount) == 0, "FeatureInfo.optionCount");
-VYXBIDI_STATIC_ASSERT(offsetof(FeatureInfo, currentKey) == 2, "FeatureInfo.currentKey");
-VYXBIDI_STATIC_ASSERT(offsetof(FeatureInfo, currentKey.second) == 514, "FeatureInfo.currentKey.second");
-VYXBIDI_STATIC_ASSERT(offsetof(FeatureInfo, selectedOption) == 1026, "FeatureInfo.selectedOption");
-VYXBIDI_STATIC_ASSERT(offsetof(FeatureInfo, selectedOption.second) == 1538,
-                      "FeatureInfo.selectedOption.second");
-VYXBIDI_STATIC_ASSERT(offsetof(FeatureInfo, reserved) == 2050, "FeatureInfo.reserved");
-VYXBIDI_STATIC_ASSERT(offsetof(FeatureInfo, options) == 2052, "FeatureInfo.options");
+VYXBIDI_LAYOUT(sizeof(FeatureInfo), 2308, 2568);
+VYXBIDI_LAYOUT(offsetof(FeatureInfo, optionCount), 0, 0);
+VYXBIDI_LAYOUT(offsetof(FeatureInfo, currentKey), 2, 2);
+VYXBIDI_LAYOUT(offsetof(FeatureInfo, currentKey.second), 514, 514);
+VYXBIDI_LAYOUT(offsetof(FeatureInfo, selectedOption), 1026, 1026);
+VYXBIDI_LAYOUT(offsetof(FeatureInfo, selectedOption.second), 1538, 1538);
+VYXBIDI_LAYOUT(offsetof(FeatureInfo, reserved), 2050, 2050);
+VYXBIDI_LAYOUT(offsetof(FeatureInfo, options), 2052, 2056);
 
 LONG WINAPI ClrBiDi_OpenSession(BiDiHandle* handle, LPCWSTR text1, LPCWSTR text2, LPCWSTR text3,
                                 LPCWSTR text4, LPCWSTR text5, LPCWSTR text6);
@@ -104,13 +125,13 @@ typedef struct TrayRecord {
     WCHAR text3[32];
 } TrayRecord;
 
-VYXBIDI_STATIC_ASSERT(sizeof(TrayRecord) == 264, "TrayRecord size");
-VYXBIDI_STATIC_ASSERT(offsetof(TrayRecord, text1) == 0, "TrayRecord.text1");
-VYXBIDI_STATIC_ASSERT(offsetof(TrayRecord, value1) == 64, "TrayRecord.value1");
-VYXBIDI_STATIC_ASSERT(offsetof(TrayRecord, value2) == 68, "TrayRecord.value2");
-VYXBIDI_STATIC_ASSERT(offsetof(TrayRecord, text4) == 72, "TrayRecord.text4");
-VYXBIDI_STATIC_ASSERT(offsetof(TrayRecord, text2) == 136, "TrayRecord.text2");
-VYXBIDI_STATIC_ASSERT(offsetof(TrayRecord, text3) == 200, "TrayRecord.text3");
+VYXBIDI_LAYOUT(sizeof(TrayRecord), 264, 264);
+VYXBIDI_LAYOUT(offsetof(TrayRecord, text1), 0, 0);
+VYXBIDI_LAYOUT(offsetof(TrayRecord, value1), 64, 64);
+VYXBIDI_LAYOUT(offsetof(TrayRecord, value2), 68, 68);
+VYXBIDI_LAYOUT(offsetof(TrayRecord, text4), 72, 72);
+VYXBIDI_LAYOUT(offsetof(TrayRecord, text2), 136, 136);
+VYXBIDI_LAYOUT(offsetof(TrayRecord, text3), 200, 200);
 
 /* One toner colour. */
 typedef struct TonerRecord {
@@ -119,10 +140,10 @@ typedef struct TonerRecord {
     LONG value2;
 } TonerRecord;
 
-VYXBIDI_STATIC_ASSERT(sizeof(TonerRecord) == 72, "TonerRecord size");
-VYXBIDI_STATIC_ASSERT(offsetof(TonerRecord, text1) == 0, "TonerRecord.text1");
-VYXBIDI_STATIC_ASSERT(offsetof(TonerRecord, value1) == 64, "TonerRecord.value1");
-VYXBIDI_STATIC_ASSERT(offsetof(TonerRecord, value2) == 68, "TonerRecord.value2");
+VYXBIDI_LAYOUT(sizeof(TonerRecord), 72, 72);
+VYXBIDI_LAYOUT(offsetof(TonerRecord, text1), 0, 0);
+VYXBIDI_LAYOUT(offsetof(TonerRecord, value1), 64, 64);
+VYXBIDI_LAYOUT(offsetof(TonerRecord, value2), 68, 68);
 
 /* The two texts the module gives for one installable option; the second text comes first. */
 typedef struct InstallableSlot {
@@ -130,9 +151,9 @@ typedef struct InstallableSlot {
     WCHAR text1[40];
 } InstallableSlot;
 
-VYXBIDI_STATIC_ASSERT(sizeof(InstallableSlot) == 208, "InstallableSlot size");
-VYXBIDI_STATIC_ASSERT(offsetof(InstallableSlot, text2) == 0, "InstallableSlot.text2");
-VYXBIDI_STATIC_ASSERT(offsetof(InstallableSlot, text1) == 128, "InstallableSlot.text1");
+VYXBIDI_LAYOUT(sizeof(InstallableSlot), 208, 208);
+VYXBIDI_LAYOUT(offsetof(InstallableSlot, text2), 0, 0);
+VYXBIDI_LAYOUT(offsetof(InstallableSlot, text1), 128, 128);
 
 typedef struct InstallablesRecord {
     InstallableSlot sorter;
@@ -146,19 +167,16 @@ typedef struct InstallablesRecord {
     InstallableSlot mfpOption;
 } InstallablesRecord;
 
-VYXBIDI_STATIC_ASSERT(sizeof(InstallablesRecord) == 1872, "InstallablesRecord size");
-VYXBIDI_STATIC_ASSERT(offsetof(InstallablesRecord, sorter) == 0, "InstallablesRecord.sorter");
-VYXBIDI_STATIC_ASSERT(offsetof(InstallablesRecord, duplex) == 208, "InstallablesRecord.duplex");
-VYXBIDI_STATIC_ASSERT(offsetof(InstallablesRecord, lowerTray) == 416, "InstallablesRecord.lowerTray");
-VYXBIDI_STATIC_ASSERT(offsetof(InstallablesRecord, fax) == 624, "InstallablesRecord.fax");
-VYXBIDI_STATIC_ASSERT(offsetof(InstallablesRecord, finisher) == 832, "InstallablesRecord.finisher");
-VYXBIDI_STATIC_ASSERT(offsetof(InstallablesRecord, faceDownUnit) == 1040,
-                      "InstallablesRecord.faceDownUnit");
-VYXBIDI_STATIC_ASSERT(offsetof(InstallablesRecord, finisherType) == 1248,
-                      "InstallablesRecord.finisherType");
-VYXBIDI_STATIC_ASSERT(offsetof(InstallablesRecord, finisherOption) == 1456,
-                      "InstallablesRecord.finisherOption");
-VYXBIDI_STATIC_ASSERT(offsetof(InstallablesRecord, mfpOption) == 1664, "InstallablesRecord.mfpOption");
+VYXBIDI_LAYOUT(sizeof(InstallablesRecord), 1872, 1872);
+VYXBIDI_LAYOUT(offsetof(InstallablesRecord, sorter), 0, 0);
+VYXBIDI_LAYOUT(offsetof(InstallablesRecord, duplex), 208, 208);
+VYXBIDI_LAYOUT(offsetof(InstallablesRecord, lowerTray), 416, 416);
+VYXBIDI_LAYOUT(offsetof(InstallablesRecord, fax), 624, 624);
+VYXBIDI_LAYOUT(offsetof(InstallablesRecord, finisher), 832, 832);
+VYXBIDI_LAYOUT(offsetof(InstallablesRecord, faceDownUnit), 1040, 1040);
+VYXBIDI_LAYOUT(offsetof(InstallablesRecord, finisherType), 1248, 1248);
+VYXBIDI_LAYOUT(offsetof(InstallablesRecord, finisherOption), 1456, 1456);
+VYXBIDI_LAYOUT(offsetof(InstallablesRecord, mfpOption), 1664, 1664);
 
 /* Presence mask bits: set when that option's query answered 0. */
 #define BIDI_HAS_SORTER 0x001
@@ -195,10 +213,10 @@ typedef struct TemplateItem {
     WCHAR value[64];
 } TemplateItem;
 
-VYXBIDI_STATIC_ASSERT(sizeof(TemplateItem) == 256, "TemplateItem size");
-VYXBIDI_STATIC_ASSERT(offsetof(TemplateItem, key) == 0, "TemplateItem.key");
-VYXBIDI_STATIC_ASSERT(offsetof(TemplateItem, value) == 128, "TemplateItem.value");
-VYXBIDI_STATIC_ASSERT(sizeof(TemplateItem) * BIDI_MAX_TEMPLATE_ITEMS == 32768, "item block size");
+VYXBIDI_LAYOUT(sizeof(TemplateItem), 256, 256);
+VYXBIDI_LAYOUT(offsetof(TemplateItem, key), 0, 0);
+VYXBIDI_LAYOUT(offsetof(TemplateItem, value), 128, 128);
+VYXBIDI_LAYOUT(sizeof(TemplateItem) * BIDI_MAX_TEMPLATE_ITEMS, 32768, 32768);
 
 typedef struct TemplateRecord {
     WCHAR name[64];
@@ -207,12 +225,12 @@ typedef struct TemplateRecord {
     LONG itemCount;
 } TemplateRecord;
 
-VYXBIDI_STATIC_ASSERT(sizeof(TemplateRecord) == 140, "TemplateRecord size");
-VYXBIDI_STATIC_ASSERT(offsetof(TemplateRecord, name) == 0, "TemplateRecord.name");
-VYXBIDI_STATIC_ASSERT(offsetof(TemplateRecord, tag) == 128, "TemplateRecord.tag");
-VYXBIDI_STATIC_ASSERT(offsetof(TemplateRecord, items) == 132, "TemplateRecord.items");
-VYXBIDI_STATIC_ASSERT(offsetof(TemplateRecord, itemCount) == 136, "TemplateRecord.itemCount");
-VYXBIDI_STATIC_ASSERT(sizeof(TemplateRecord) * BIDI_MAX_TEMPLATES == 8960, "template array size");
+VYXBIDI_LAYOUT(sizeof(TemplateRecord), 140, 152);
+VYXBIDI_LAYOUT(offsetof(TemplateRecord, name), 0, 0);
+VYXBIDI_LAYOUT(offsetof(TemplateRecord, tag), 128, 128);
+VYXBIDI_LAYOUT(offsetof(TemplateRecord, items), 132, 136);
+VYXBIDI_LAYOUT(offsetof(TemplateRecord, itemCount), 136, 144);
+VYXBIDI_LAYOUT(sizeof(TemplateRecord) * BIDI_MAX_TEMPLATES, 8960, 9728);
 
 /* Owned by the caller; the listings fill it, the release exports leave it as it is. */
 typedef struct TemplateList {
@@ -220,9 +238,9 @@ typedef struct TemplateList {
     LONG count;
 } TemplateList;
 
-VYXBIDI_STATIC_ASSERT(sizeof(TemplateList) == 8, "TemplateList size");
-VYXBIDI_STATIC_ASSERT(offsetof(TemplateList, templates) == 0, "TemplateList.templates");
-VYXBIDI_STATIC_ASSERT(offsetof(TemplateList, count) == 4, "TemplateList.count");
+VYXBIDI_LAYOUT(sizeof(TemplateList), 8, 16);
+VYXBIDI_LAYOUT(offsetof(TemplateList, templates), 0, 0);
+VYXBIDI_LAYOUT(offsetof(TemplateList, count), 4, 8);
 
 LONG WINAPI JobTplate_GetNames(BiDiHandle* handle, TemplateList* list);
 LONG WINAPI JobTplate_GetNames_Free(BiDiHandle* handle, TemplateList* list);
