@@ -8,7 +8,7 @@
  * The table VYXQUERY_ENTRY_POINTS lists each entry point once, by name and parameter list.
  * From it come:
  *   - PFN_<name>: the pointer type of each entry point (C and C++);
- *   - vyxquery::<name>: a typed handle (name string plus pointer type) for C++ callers;
+ *   - vyxquery::<name>: a typed handle (name string plus pointer type) for C++11 callers;
  *   - prototypes of all 31 entry points, when VYXQUERY_DECLARE_ENTRY_POINTS is defined before
  *     this header is included (a module then fails to build if a definition strays from them).
  */
@@ -95,7 +95,10 @@ VYXQUERY_ENTRY_POINTS(VYXQUERY_PROTOTYPE_)
 
 #ifdef __cplusplus
 } /* extern "C" */
+#endif
 
+/* The typed table needs C++11 (constexpr); earlier C++ gets the C part only. */
+#if defined(__cplusplus) && (__cplusplus >= 201103L || (defined(_MSC_VER) && _MSC_VER >= 1600))
 namespace vyxquery {
 
 /* One entry point: the name it is exported under and the type it is called through. */
@@ -109,6 +112,6 @@ VYXQUERY_ENTRY_POINTS(VYXQUERY_ENTRY_)
 #undef VYXQUERY_ENTRY_
 
 } /* namespace vyxquery */
-#endif /* __cplusplus */
+#endif /* C++11 */
 
 #endif /* VYXQUERY_H */
