@@ -3,11 +3,15 @@
 # Does nothing when everything is already present; uses sudo when not run as root.
 set -eu
 
-# clang with its sanitizer and libFuzzer runtimes builds the portable codecs natively; the IPP
-# and SNMP servers and clients are the real peers of the network tests; python3 runs the
-# misbehaving IPP printer and SNMP agents, openssl makes the test printers' self-signed certificate.
-packages="g++-mingw-w64-i686-posix mingw-w64-tools cmake make googletest nlohmann-json3-dev wine wine32:i386 locales
-    clang libclang-rt-14-dev cups-ipp-utils dbus snmpsim snmp python3 openssl"
+# Both architectures: the i686 and x86-64 cross compilers, 32-bit wine and wine64 (a win64 prefix
+# runs both kinds of program). clang with its sanitizer and libFuzzer runtimes builds the portable
+# codecs natively, and with lld and llvm's dlltool makes and checks the import libraries and the
+# header for Visual Studio's ABI; the IPP and SNMP servers and clients are the real peers of the
+# network tests; python3 runs the misbehaving IPP printer and SNMP agents, openssl makes the test
+# printers' self-signed certificate.
+packages="g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools cmake make googletest
+    nlohmann-json3-dev wine wine32:i386 wine64 locales clang libclang-rt-14-dev llvm lld
+    cups-ipp-utils dbus snmpsim snmp python3 openssl"
 
 missing=""
 for p in $packages; do
@@ -28,8 +32,18 @@ if [ -n "$missing" ]; then
     if ! dpkg --print-foreign-architectures | grep -qx i386; then
         $sudo dpkg --add-architecture i386
     fi
-    $sudo apt-get update -q
-    $sudo apt-get install -y -q --no-install-recommends $missing
+    # A mirror caught mid-sync fails the update for a while (an index whose size disagrees with
+    # its release file); try again a few times before giving up.
+    attempt=1
+    until $sudo apt-get update -q && $sudo apt-get install -y -q --no-install-recommends $missing; do
+        if [ "$attempt" -ge 4 ]; then
+            echo "install-deps: apt-get failed $attempt times; giving up" >&2
+            exit 1
+        fi
+        echo "install-deps: apt-get failed (attempt $attempt); trying again in 30 s" >&2
+        sleep 30
+        attempt=$((attempt + 1))
+    done
 fi
 
 if [ "$need_locale" = 1 ]; then
