@@ -3,6 +3,7 @@
 #include "ipp_mapping.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <map>
@@ -274,10 +275,55 @@ std::string SizeText(const std::string& keyword) {
     return named.empty() ? vyxserve::ReadableKeyword(keyword) : named;
 }
 
+// media-ready's size names by their dimensions in whole millimetres, so that each media-col-ready
+// entry finds the name of its size without searching the list (both may hold many thousands).
+class ReadySizes {
+  public:
+    explicit ReadySizes(const std::vector<std::string>& names) {
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            double width = 0, height = 0;
+            if (vyxserve::DimensionsOfName(names[i], width, height)) {
+                sizes_.emplace(KeyOf(width, height), Sized{i, width, height, names[i]});
+            }
+        }
+    }
+
+    // The first listed name of a size within the tolerance of `width` by `height`, either way
+    // round; empty when there is none.
+    std::string Find(double width, double height) const {
+        const Sized* found = nullptr;
+        for (const auto& side : {std::make_pair(width, height), std::make_pair(height, width)}) {
+            const Key near = KeyOf(side.first, side.second);
+            for (long long dx = -1; dx <= 1; ++dx) {
+                for (long long dy = -1; dy <= 1; ++dy) {
+                    const auto at = sizes_.find({near.first + dx, near.second + dy});
+                    if (at != sizes_.end() && (!found || at->second.position < found->position) &&
+                        vyxserve::SameSize(width, height, at->second.width, at->second.height)) {
+                        found = &at->second;
+                    }
+                }
+            }
+        }
+        return found ? found->name : std::string();
+    }
+
+  private:
+    using Key = std::pair<long long, long long>;
+    struct Sized {
+        std::size_t position;
+        double width, height;
+        std::string name;
+    };
+    static Key KeyOf(double width, double height) {
+        return {std::llround(std::min(width, 1e9)), std::llround(std::min(height, 1e9))};
+    }
+    std::map<Key, Sized> sizes_;
+};
+
 // A media-size collection (hundredths of millimetres) as a user reads it: the `media-ready`
 // name of that size where the printer lists one (it knows its sizes better than a table), else
 // the size the dimensions name; a roll (its length a range) by its width.
-std::string SizeOfDimensions(const Value& mediaSize, const std::vector<std::string>& readyNames) {
+std::string SizeOfDimensions(const Value& mediaSize, const ReadySizes& ready) {
     const Value* x = nullptr;
     const Value* y = nullptr;
     for (const Attribute& d : mediaSize.members) {
@@ -298,13 +344,8 @@ std::string SizeOfDimensions(const Value& mediaSize, const std::vector<std::stri
         return std::string();
     }
     const double height = y->AsInteger() / 100.0;
-    for (const std::string& name : readyNames) {
-        double w = 0, h = 0;
-        if (vyxserve::DimensionsOfName(name, w, h) && vyxserve::SameSize(width, height, w, h)) {
-            return SizeText(name);
-        }
-    }
-    return vyxserve::SizeFromDimensions(width, height);
+    const std::string named = ready.Find(width, height);
+    return named.empty() ? vyxserve::SizeFromDimensions(width, height) : SizeText(named);
 }
 
 // media-col-ready by media-source: the size and the type a user reads.
@@ -314,7 +355,7 @@ std::map<std::string, Media> ReadyMedia(const Reply& reply) {
     if (!ready) {
         return out;
     }
-    const std::vector<std::string> readyNames = reply.Strings("media-ready");
+    const ReadySizes readySizes(reply.Strings("media-ready"));
     for (const Value& v : ready->values) {
         if (!v.IsCollection()) {
             continue;
@@ -338,7 +379,7 @@ std::map<std::string, Media> ReadyMedia(const Reply& reply) {
             }
         }
         if (media.size.empty() && dimensions) {
-            media.size = SizeOfDimensions(*dimensions, readyNames);
+            media.size = SizeOfDimensions(*dimensions, readySizes);
         }
         if (!source.empty() && out.count(source) == 0) {
             out[source] = media;
