@@ -6,7 +6,9 @@ namespace vyxserve {
 namespace {
 
 // Every separator is ASCII below 0x40, so none can be the trail byte of a two-byte character.
-bool IsSeparator(unsigned char c) { return c == ';' || c == ',' || c == '/'; }
+bool IsSeparator(unsigned char c) {
+    return c == ';' || c == ',' || c == '/';
+}
 
 // The width of the character at `at`: two bytes for a lead byte with a byte after it.
 std::size_t Width(const std::string& text, std::size_t at, LeadByteTest isLeadByte) {
@@ -17,8 +19,8 @@ std::size_t Width(const std::string& text, std::size_t at, LeadByteTest isLeadBy
 // end with; a parenthesis they leave open is dropped with what follows it, unless nothing would
 // be left ("Toner (High" reads as a mistake, "Toner" does not).
 std::string Kept(const std::string& text, std::size_t length, LeadByteTest isLeadByte) {
-    std::size_t end = 0;                 // after the last character that is neither
-    std::size_t beforeOpen = 0;          // `end` where the open parenthesis began
+    std::size_t end = 0;         // after the last character but a space or separator
+    std::size_t beforeOpen = 0;  // `end` where the open parenthesis began
     bool open = false;
     for (std::size_t at = 0; at < length;) {
         const unsigned char c = static_cast<unsigned char>(text[at]);

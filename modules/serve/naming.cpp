@@ -123,12 +123,18 @@ constexpr Label kMediaSources[] = {
 };
 
 constexpr Label kFolds[] = {
-    {"fold-accordion", "Accordion fold"},   {"fold-double-gate", "Double gate fold"},
-    {"fold-gate", "Gate fold"},             {"fold-half", "Half fold"},
-    {"fold-half-z", "Half Z fold"},         {"fold-left-gate", "Left gate fold"},
-    {"fold-letter", "Letter fold"},         {"fold-parallel", "Parallel fold"},
-    {"fold-poster", "Poster fold"},         {"fold-right-gate", "Right gate fold"},
-    {"fold-z", "Z fold"},                   {"fold-engineering-z", "Engineering Z fold"},
+    {"fold-accordion", "Accordion fold"},
+    {"fold-double-gate", "Double gate fold"},
+    {"fold-gate", "Gate fold"},
+    {"fold-half", "Half fold"},
+    {"fold-half-z", "Half Z fold"},
+    {"fold-left-gate", "Left gate fold"},
+    {"fold-letter", "Letter fold"},
+    {"fold-parallel", "Parallel fold"},
+    {"fold-poster", "Poster fold"},
+    {"fold-right-gate", "Right gate fold"},
+    {"fold-z", "Z fold"},
+    {"fold-engineering-z", "Engineering Z fold"},
 };
 
 // FinDeviceTypeTC, numbered from 1; the keywords are the MIB's, then a printer's other spellings.
@@ -205,9 +211,15 @@ const char* Find(const Label (&table)[N], const std::string& keyword) {
     return nullptr;
 }
 
-bool IsLower(char c) { return c >= 'a' && c <= 'z'; }
-bool IsUpper(char c) { return c >= 'A' && c <= 'Z'; }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsLower(char c) {
+    return c >= 'a' && c <= 'z';
+}
+bool IsUpper(char c) {
+    return c >= 'A' && c <= 'Z';
+}
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 bool IsKeyword(const std::string& text) {
     if (text.empty() || !IsLower(text[0])) {
@@ -226,7 +238,8 @@ bool AllDigits(const std::string& text) {
 bool ParseDecimal(const std::string& text, double& value) {
     const std::size_t point = text.find('.');
     const std::string whole = text.substr(0, point);
-    const std::string fraction = point == std::string::npos ? std::string() : text.substr(point + 1);
+    const std::string fraction =
+        point == std::string::npos ? std::string() : text.substr(point + 1);
     if (!AllDigits(whole) || (point != std::string::npos && !AllDigits(fraction))) {
         return false;
     }
@@ -313,7 +326,8 @@ std::string CountedFinishing(const std::string& keyword) {
         const std::string rest = keyword.substr(n);
         const std::string count = rest.substr(0, rest.find('-'));
         if (const char* word = Find(kCounts, count)) {
-            const std::string edge = rest.size() > count.size() ? rest.substr(count.size() + 1) : "";
+            const std::string edge =
+                rest.size() > count.size() ? rest.substr(count.size() + 1) : "";
             std::string label = std::string(word) + " " + noun.label;
             if (!edge.empty()) {
                 label += " " + LowerFirst(ReadableKeyword(edge));
@@ -451,10 +465,16 @@ const SupplyType* FindSupplyType(const std::string& keyword) {
 
 std::string ColourWord(const std::string& colour) {
     static const Label kColours[] = {
-        {"", ""},        {"unknown", ""},           {"no-color", ""},
-        {"none", ""},    {"multi-color", "Multi-colour"},
+        {"", ""},
+        {"unknown", ""},
+        {"no-color", ""},
+        {"none", ""},
+        {"multi-color", "Multi-colour"},
         // marker-colors' values for the process colours
-        {"#000000", "Black"}, {"#00FFFF", "Cyan"}, {"#FF00FF", "Magenta"}, {"#FFFF00", "Yellow"},
+        {"#000000", "Black"},
+        {"#00FFFF", "Cyan"},
+        {"#FF00FF", "Magenta"},
+        {"#FFFF00", "Yellow"},
     };
     std::string upper = colour;
     if (!upper.empty() && upper[0] == '#') {

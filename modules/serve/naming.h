@@ -57,8 +57,8 @@ std::string FinisherDeviceLabel(const std::string& keyword);
 struct SupplyType {
     std::int64_t value;  // PrtMarkerSuppliesTypeTC; 0 for a keyword the MIB does not number
     const char* keyword;
-    const char* label;   // "Ink cartridge"
-    bool colorant;       // it marks the page: toner, ink, ink ribbon, wax, ...
+    const char* label;  // "Ink cartridge"
+    bool colorant;      // it marks the page: toner, ink, ink ribbon, wax, ...
 };
 const SupplyType* FindSupplyType(std::int64_t value);
 const SupplyType* FindSupplyType(const std::string& keyword);

@@ -412,8 +412,9 @@ bool IsPaperTraySource(const std::string& source) {
 // A tray that feeds sheets by itself: the registered sheet-feed types but the manual feed, and
 // the vendors' own (`sheetFeedPull`, `sheetFeedAutoNonRemovable`, `removableBin`).
 bool IsSheetFeedTray(std::string type) {
-    std::transform(type.begin(), type.end(), type.begin(),
-                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
+    std::transform(type.begin(), type.end(), type.begin(), [](char c) {
+        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    });
     return (StartsWith(type, "sheetfeed") && type.find("manual") == std::string::npos) ||
            type.find("removablebin") != std::string::npos;
 }
@@ -610,11 +611,10 @@ void MapInstallables(const Reply& reply, std::size_t paperTrays, Printer& printe
     }
     // A printer without a finisher may still send one empty printer-finisher value.
     auto finishers = KeyValueList(reply, "printer-finisher");
-    finishers.erase(std::remove_if(finishers.begin(), finishers.end(),
-                                   [](const std::map<std::string, std::string>& unit) {
-                                       return unit.empty();
-                                   }),
-                    finishers.end());
+    finishers.erase(
+        std::remove_if(finishers.begin(), finishers.end(),
+                       [](const std::map<std::string, std::string>& unit) { return unit.empty(); }),
+        finishers.end());
     const std::vector<std::string> finisherNames = reply.Strings("printer-finisher-description");
     const bool finisher = !finishers.empty() || !finishings.empty();
     Set(printer, kFinisher, finisher,
@@ -818,11 +818,10 @@ Message PrinterAttributesRequest(const std::string& printerUri, const std::strin
 bool SetDefaultRequest(const std::string& printerUri, const std::string& user,
                        const std::string& feature, const std::string& option,
                        std::int32_t requestId, Message& request) {
-    const bool known =
-        std::any_of(std::begin(kFeatureSources), std::end(kFeatureSources),
-                    [&](const FeatureSource& f) {
-                        return feature == f.attribute || (f.older && feature == f.older);
-                    });
+    const bool known = std::any_of(
+        std::begin(kFeatureSources), std::end(kFeatureSources), [&](const FeatureSource& f) {
+            return feature == f.attribute || (f.older && feature == f.older);
+        });
     if (!known) {
         return false;
     }

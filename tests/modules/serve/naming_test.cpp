@@ -22,15 +22,15 @@ TEST(Naming, SizesFromTheirNames) {
         {"iso_dl_110x220mm", "DL envelope"},
         {"jpn_hagaki_100x148mm", "Hagaki"},
         {"na_index-4x6_4x6in", "4 x 6 in"},
-        {"iso-a4", "A4"},                            // the older form
-        {"om_vendor-a4_210x297mm", "A4"},            // unknown name, known dimensions
-        {"na_vendor_9x12in", "229 x 305 mm"},        // neither
+        {"iso-a4", "A4"},                      // the older form
+        {"om_vendor-a4_210x297mm", "A4"},      // unknown name, known dimensions
+        {"na_vendor_9x12in", "229 x 305 mm"},  // neither
         {"roll_max_62x30480mm", "62 mm roll"},
         {"custom_min_25.4x25.4mm", "25 x 25 mm"},
         {"stationery", ""},
-        {"iso_a4_210x297", ""},                      // no unit
+        {"iso_a4_210x297", ""},  // no unit
         {"om_x_2.1.0x3mm", ""},
-        {"om_x_123456789x3mm", ""},                  // beyond any sheet
+        {"om_x_123456789x3mm", ""},  // beyond any sheet
         {"_210x297mm", ""},
     };
     for (const TextCase& c : cases) {
@@ -44,15 +44,11 @@ TEST(Naming, SizesFromDimensionsWithinAMillimetreEitherWayRound) {
         double width, height;
         const char* name;
     } cases[] = {
-        {215.9, 279.4, "Letter"},
-        {279.4, 215.9, "Letter"},
-        {216, 279, "Letter"},
-        {210.9, 297, "A4"},
-        {211.2, 297, "211 x 297 mm"},
-        {100, 148.4, "Hagaki"},     // nearer Hagaki than 10 x 15 cm
-        {100, 149, "10 x 15 cm"},   // as near both: the first in the table
-        {104.8, 241.3, "#10 envelope"},
-        {62, 29, "62 x 29 mm"},     // the order given
+        {215.9, 279.4, "Letter"},       {279.4, 215.9, "Letter"},
+        {216, 279, "Letter"},           {210.9, 297, "A4"},
+        {211.2, 297, "211 x 297 mm"},   {100, 148.4, "Hagaki"},  // nearer Hagaki than 10 x 15 cm
+        {100, 149, "10 x 15 cm"},  // as near both: the first in the table
+        {104.8, 241.3, "#10 envelope"}, {62, 29, "62 x 29 mm"},  // the order given
         {1e12, 5, "1000000000 x 5 mm"},
     };
     for (const auto& c : cases) {
@@ -147,8 +143,12 @@ TEST(DisplayText, ControlCharactersAndOuterSpaces) {
     }
 }
 
-bool ShiftJisLead(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
-bool NoLead(unsigned char) { return false; }
+bool ShiftJisLead(unsigned char b) {
+    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
+bool NoLead(unsigned char) {
+    return false;
+}
 
 TEST(DisplayText, ALongTextIsCutAtTheLastBreakThatFits) {
     const struct {
@@ -168,7 +168,8 @@ TEST(DisplayText, ALongTextIsCutAtTheLastBreakThatFits) {
         // Shift_JIS: 20 two-byte characters; no break, so whole characters only.
         {std::string(40, '\x82'), 31, std::string(30, '\x82'), ShiftJisLead},
         // A space after a two-byte character is a break like any other.
-        {"\x83\x67\x83\x8C\x83\x43 Tray number one of the feeder", 20, "\x83\x67\x83\x8C\x83\x43 Tray number", ShiftJisLead},
+        {"\x83\x67\x83\x8C\x83\x43 Tray number one of the feeder", 20,
+         "\x83\x67\x83\x8C\x83\x43 Tray number", ShiftJisLead},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.in);

@@ -10,8 +10,12 @@
 
 namespace {
 
-bool ShiftJisLead(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
-bool NoLead(unsigned char) { return false; }
+bool ShiftJisLead(unsigned char b) {
+    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
+bool NoLead(unsigned char) {
+    return false;
+}
 
 void Require(bool holds) {
     if (!holds) {
