@@ -163,8 +163,8 @@ constexpr Label kFinisherDevices[] = {
 constexpr std::int64_t kNumberedFinisherDevices = 18;
 
 constexpr SupplyType kSupplyTypes[] = {
-    {1, "other", "Supply", false},
-    {2, "unknown", "Supply", false},
+    {1, "other", "", false},  // names no kind
+    {2, "unknown", "", false},
     {3, "toner", "Toner", true},
     {4, "wasteToner", "Waste toner", false},
     {5, "ink", "Ink", true},
@@ -492,10 +492,10 @@ std::string ColourWord(const std::string& colour) {
 }
 
 std::string SupplyName(const std::string& colour, const std::string& typeLabel) {
-    if (colour.empty() || typeLabel.empty()) {
-        return colour.empty() ? typeLabel : colour;
+    if (colour.empty()) {
+        return typeLabel;
     }
-    return colour + " " + LowerFirst(typeLabel);
+    return colour + " " + LowerFirst(typeLabel.empty() ? std::string("Supply") : typeLabel);
 }
 
 void LeadWithColorants(std::vector<Toner>& toners) {

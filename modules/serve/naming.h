@@ -57,7 +57,7 @@ std::string FinisherDeviceLabel(const std::string& keyword);
 struct SupplyType {
     std::int64_t value;  // PrtMarkerSuppliesTypeTC; 0 for a keyword the MIB does not number
     const char* keyword;
-    const char* label;  // "Ink cartridge"
+    const char* label;  // "Ink cartridge"; empty for other and unknown, which name no kind
     bool colorant;      // it marks the page: toner, ink, ink ribbon, wax, ...
 };
 const SupplyType* FindSupplyType(std::int64_t value);
@@ -67,8 +67,8 @@ const SupplyType* FindSupplyType(const std::string& keyword);
 // empty for a colour that says nothing ("", "unknown", "no-color", "none").
 std::string ColourWord(const std::string& colour);
 
-// A supply named by its colour and the label of its type: "Magenta ink cartridge"; either part
-// alone when the other is empty.
+// A supply named by its colour and the label of its type: "Magenta ink cartridge", "Cyan
+// supply" without a type, the type alone ("Drum") without a colour; empty without either.
 std::string SupplyName(const std::string& colour, const std::string& typeLabel);
 
 // Puts the colorant supplies (toner, ink, ...) first, each group in the printer's order, so

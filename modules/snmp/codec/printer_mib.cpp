@@ -294,8 +294,8 @@ std::map<std::uint32_t, std::string> Colorants(const View& view) {
     return names;
 }
 
-// A supply without a description: its colorant and type ("Cyan toner"), else a type of its
-// own ("Drum"), else "Supply N".
+// A supply without a description: its colorant and type ("Cyan toner"), else its type alone
+// ("Drum"), else "Supply N".
 std::string SupplyName(const View& view, const std::map<std::uint32_t, std::string>& colorants,
                        const Oid& index, const vyxserve::SupplyType* type) {
     const auto colorant = view.Number(kSuppliesColorant, index);
@@ -304,11 +304,8 @@ std::string SupplyName(const View& view, const std::map<std::uint32_t, std::stri
                            : colorants.end();
     const std::string colour =
         named != colorants.end() ? vyxserve::ColourWord(named->second) : std::string();
-    const bool typed = type && type->value > 2;  // not other or unknown
-    if (colour.empty() && !typed) {
-        return "Supply " + std::to_string(index[1]);
-    }
-    return vyxserve::SupplyName(colour, type ? type->label : "Supply");
+    const std::string name = vyxserve::SupplyName(colour, type ? type->label : "");
+    return name.empty() ? "Supply " + std::to_string(index[1]) : name;
 }
 
 void MapToners(const View& view, Printer& printer) {

@@ -111,7 +111,8 @@ TEST(Naming, SupplyTypesNamesAndOrder) {
 
     EXPECT_EQ(SupplyName("Magenta", "Ink cartridge"), "Magenta ink cartridge");
     EXPECT_EQ(SupplyName("", "Waste toner"), "Waste toner");
-    EXPECT_EQ(SupplyName("Cyan", ""), "Cyan");
+    EXPECT_EQ(SupplyName("Cyan", ""), "Cyan supply");
+    EXPECT_EQ(SupplyName("", FindSupplyType("other")->label), "");
 
     std::vector<Toner> toners(5);
     const char* names[] = {"Drum", "Black", "Kit", "Cyan", "Magenta"};
