@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "code_page_text.h"
+#include "display_text.h"
 
 namespace vyxserve {
 namespace {
@@ -51,6 +52,17 @@ void WriteAnswer(char* dest, std::size_t capacity, const std::string& ansi, bool
     const std::size_t kept = WholeCharactersWithin(ansi, capacity - 1);
     std::memcpy(dest, ansi.data(), kept);
     dest[kept] = '\0';
+}
+
+void WriteDisplay(char* dest, std::size_t capacity, const std::string& utf8, bool unterminated) {
+    if (!dest || capacity == 0) {
+        return;
+    }
+    const std::size_t limit = unterminated ? capacity : capacity - 1;
+    const std::string fitted = FitToField(ToAnsi(DisplayText(utf8)), limit, [](unsigned char b) {
+        return IsDBCSLeadByte(b) != FALSE;
+    });
+    WriteAnswer(dest, capacity, fitted, unterminated);
 }
 
 }  // namespace vyxserve

@@ -21,4 +21,8 @@ std::string ReadInput(const char* text, std::size_t capacity);
 // the buffer instead (the text, then '#'), leaving no terminator. A null buffer is left alone.
 void WriteAnswer(char* dest, std::size_t capacity, const std::string& ansi, bool unterminated);
 
+// Writes a text a user reads (a tray's, a supply's, an installable option's, a colour label):
+// cleaned and cut to the field by the display rule (display_text.h), in the ANSI code page.
+void WriteDisplay(char* dest, std::size_t capacity, const std::string& utf8, bool unterminated);
+
 }  // namespace vyxserve

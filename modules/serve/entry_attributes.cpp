@@ -57,8 +57,8 @@ LONG AnswerInstallable(VyxQueryContext* slot, vyxquery::EntryPoint<Pfn> entry,
             return refused;
         }
         const Installable& installable = Attributes(context).installables[which];
-        answers.Text(text1, kInstallableTextBytes, installable.text1);
-        answers.Text(text2, kInstallableTextBytes, installable.text2);
+        answers.Display(text1, kInstallableTextBytes, installable.text1);
+        answers.Display(text2, kInstallableTextBytes, installable.text2);
         return installable.installed ? LONG{0} : kNotInstalled;
     });
 }
@@ -127,12 +127,12 @@ extern "C" LONG WINAPI Attribute_GetIndexedTrays(VyxQueryContext* slot, LONG* in
                          return refused;
                      }
                      const Tray& tray = Attributes(context).trays[*index - 1];
-                     answers.Text(text1, kConsumableTextBytes, tray.text1);
+                     answers.Display(text1, kConsumableTextBytes, tray.text1);
                      SetValue(value1, tray.value1);
                      SetValue(value2, tray.value2);
-                     answers.Text(text2, kConsumableTextBytes, tray.text2);
-                     answers.Text(text3, kConsumableTextBytes, tray.text3);
-                     answers.Text(text4, kConsumableTextBytes, tray.text4);
+                     answers.Display(text2, kConsumableTextBytes, tray.text2);
+                     answers.Display(text3, kConsumableTextBytes, tray.text3);
+                     answers.Display(text4, kConsumableTextBytes, tray.text4);
                      return LONG{0};
                  });
 }
@@ -148,7 +148,7 @@ extern "C" LONG WINAPI Attribute_GetIndexedColors(VyxQueryContext* slot, LONG* i
                          return refused;
                      }
                      const Toner& toner = Attributes(context).toners[*index - 1];
-                     answers.Text(text1, kConsumableTextBytes, toner.text1);
+                     answers.Display(text1, kConsumableTextBytes, toner.text1);
                      SetValue(value1, toner.value1);
                      SetValue(value2, toner.value2);
                      return LONG{0};

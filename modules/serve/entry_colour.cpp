@@ -113,7 +113,7 @@ extern "C" LONG WINAPI Color_GetCurrentKey(VyxQueryContext* slot, LPSTR first, L
                      }
                      const Feature& feature = Features(context)[context.colour.current];
                      answers.Text(first, kTextBytes, feature.key);
-                     answers.Text(second, kTextBytes, feature.name);
+                     answers.Display(second, kTextBytes, feature.name);
                      return LONG{0};
                  });
 }
@@ -134,7 +134,7 @@ extern "C" LONG WINAPI Color_GetNextOption(VyxQueryContext* slot, LPSTR first, L
                      }
                      const Option& option = feature.options[colour.nextOption++];
                      answers.Text(first, kTextBytes, option.value);
-                     answers.Text(second, kTextBytes, option.label);
+                     answers.Display(second, kTextBytes, option.label);
                      return LONG{0};
                  });
 }
@@ -175,8 +175,8 @@ extern "C" LONG WINAPI Color_GetSelectedOption(VyxQueryContext* slot, LPCSTR key
                      const bool anySelected = feature.selected < feature.options.size();
                      answers.Text(first, kTextBytes,
                                   anySelected ? feature.options[feature.selected].value : "");
-                     answers.Text(second, kTextBytes,
-                                  anySelected ? feature.options[feature.selected].label : "");
+                     answers.Display(second, kTextBytes,
+                                     anySelected ? feature.options[feature.selected].label : "");
                      return LONG{0};
                  });
 }

@@ -47,6 +47,7 @@ struct Toner {
     std::string text1;
     std::int32_t value1 = 0;
     std::int32_t value2 = 0;
+    bool colorant = false;  // it marks the page (toner, ink, ...): such supplies are listed first
 };
 
 struct Installable {

@@ -65,12 +65,17 @@ inline LONG ReportedCount(std::size_t held, LONG extra) {
 }
 
 // How an entry point writes its texts: zero-terminated, or filling every byte when the source's
-// faults say so for that entry point.
+// faults say so for that entry point. What a caller sends back (keys, option values, template
+// names and items) goes as Text, cut only at a character boundary; what a user only reads goes
+// as Display, cleaned and cut where a reader expects a text to stop.
 class Answers {
   public:
     explicit Answers(bool unterminated) : unterminated_(unterminated) {}
     void Text(char* dest, std::size_t capacity, const std::string& utf8) const {
         WriteAnswer(dest, capacity, ToAnsi(utf8), unterminated_);
+    }
+    void Display(char* dest, std::size_t capacity, const std::string& utf8) const {
+        WriteDisplay(dest, capacity, utf8, unterminated_);
     }
     void Raw(char* dest, std::size_t capacity, const std::string& ansi) const {
         WriteAnswer(dest, capacity, ansi, unterminated_);

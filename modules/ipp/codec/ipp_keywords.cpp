@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "naming.h"
+
 namespace vyxipp {
 namespace {
 
@@ -188,16 +190,7 @@ std::string KeywordLabel(const std::string& keyword) {
             return l.label;
         }
     }
-    std::string label = keyword;
-    for (char& c : label) {
-        if (c == '-' || c == '_') {
-            c = ' ';
-        }
-    }
-    if (!label.empty() && label[0] >= 'a' && label[0] <= 'z') {
-        label[0] = static_cast<char>(label[0] - 'a' + 'A');
-    }
-    return label;
+    return vyxserve::ReadableKeyword(keyword);
 }
 
 }  // namespace vyxipp

@@ -3,6 +3,7 @@
 #include "ipp_mapping.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <map>
@@ -10,14 +11,15 @@
 
 #include "ipp_codes.h"
 #include "ipp_keywords.h"
+#include "naming.h"
 
 namespace vyxipp {
 
 const FeatureSource kFeatureSources[4] = {
-    {"print-color-mode", "Colour mode"},
-    {"print-quality", "Print quality"},
-    {"print-rendering-intent", "Rendering intent"},
-    {"print-content-optimize", "Content optimisation"},
+    {"print-color-mode", "Colour mode", "output-mode"},
+    {"print-quality", "Print quality", nullptr},
+    {"print-rendering-intent", "Rendering intent", nullptr},
+    {"print-content-optimize", "Content optimisation", nullptr},
 };
 
 namespace {
@@ -27,6 +29,7 @@ using vyxserve::Printer;
 const char* const kAttributeNames[] = {
     "printer-input-tray",
     "media-col-ready",
+    "media-ready",
     "media-source-supported",
     "printer-supply",
     "printer-supply-description",
@@ -182,12 +185,6 @@ std::string Join(const std::vector<std::string>& parts, const char* separator) {
     return out;
 }
 
-void AddUnique(std::vector<std::string>& list, const std::string& item) {
-    if (!item.empty() && std::find(list.begin(), list.end(), item) == list.end()) {
-        list.push_back(item);
-    }
-}
-
 // The same for lists as long as a reply's values (a printer may send a hundred thousand): a
 // search of the list for each would take minutes, so what is in it is also kept in a set.
 class UniqueList {
@@ -225,8 +222,14 @@ std::string OptionKeyword(const std::string& attribute, const Value& value) {
 void MapFeatures(const Reply& reply, Printer& printer) {
     printer.features.clear();
     for (const FeatureSource& source : kFeatureSources) {
-        const std::string attribute = source.attribute;
+        // A printer that predates the attribute answers by its older name; the feature then
+        // goes by that name, so that a selection is set where the printer reads it.
+        std::string attribute = source.attribute;
         const Attribute* supported = reply.Find(attribute + "-supported");
+        if (!supported && source.older) {
+            attribute = source.older;
+            supported = reply.Find(attribute + "-supported");
+        }
         if (!supported) {
             continue;
         }
@@ -266,27 +269,100 @@ struct Media {
     std::string type;
 };
 
-std::string Millimetres(std::int32_t hundredths) {
-    std::string out = std::to_string(hundredths / 100);
-    if (hundredths % 100 != 0) {
-        out += "." + std::to_string((hundredths % 100) / 10);
-    }
-    return out;
+// A media size keyword as a user reads it: its common name or dimensions, else made readable.
+std::string SizeText(const std::string& keyword) {
+    const std::string named = vyxserve::SizeFromName(keyword);
+    return named.empty() ? vyxserve::ReadableKeyword(keyword) : named;
 }
 
-// media-col-ready by media-source: the size name (or its dimensions) and the type.
+// media-ready's size names by their dimensions in whole millimetres, so that each media-col-ready
+// entry finds the name of its size without searching the list (both may hold many thousands).
+class ReadySizes {
+  public:
+    explicit ReadySizes(const std::vector<std::string>& names) {
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            double width = 0, height = 0;
+            if (vyxserve::DimensionsOfName(names[i], width, height)) {
+                sizes_.emplace(KeyOf(width, height), Sized{i, width, height, names[i]});
+            }
+        }
+    }
+
+    // The first listed name of a size within the tolerance of `width` by `height`, either way
+    // round; empty when there is none.
+    std::string Find(double width, double height) const {
+        const Sized* found = nullptr;
+        for (const auto& side : {std::make_pair(width, height), std::make_pair(height, width)}) {
+            const Key near = KeyOf(side.first, side.second);
+            for (long long dx = -1; dx <= 1; ++dx) {
+                for (long long dy = -1; dy <= 1; ++dy) {
+                    const auto at = sizes_.find({near.first + dx, near.second + dy});
+                    if (at != sizes_.end() && (!found || at->second.position < found->position) &&
+                        vyxserve::SameSize(width, height, at->second.width, at->second.height)) {
+                        found = &at->second;
+                    }
+                }
+            }
+        }
+        return found ? found->name : std::string();
+    }
+
+  private:
+    using Key = std::pair<long long, long long>;
+    struct Sized {
+        std::size_t position;
+        double width, height;
+        std::string name;
+    };
+    static Key KeyOf(double width, double height) {
+        return {std::llround(std::min(width, 1e9)), std::llround(std::min(height, 1e9))};
+    }
+    std::map<Key, Sized> sizes_;
+};
+
+// A media-size collection (hundredths of millimetres) as a user reads it: the `media-ready`
+// name of that size where the printer lists one (it knows its sizes better than a table), else
+// the size the dimensions name; a roll (its length a range) by its width.
+std::string SizeOfDimensions(const Value& mediaSize, const ReadySizes& ready) {
+    const Value* x = nullptr;
+    const Value* y = nullptr;
+    for (const Attribute& d : mediaSize.members) {
+        if (d.name == "x-dimension") {
+            x = d.First();
+        } else if (d.name == "y-dimension") {
+            y = d.First();
+        }
+    }
+    if (!x || !y || !x->IsInteger() || x->AsInteger() <= 0) {
+        return std::string();
+    }
+    const double width = x->AsInteger() / 100.0;
+    if (y->tag == kRangeOfInteger) {
+        return vyxserve::RollSize(width);
+    }
+    if (!y->IsInteger() || y->AsInteger() <= 0) {
+        return std::string();
+    }
+    const double height = y->AsInteger() / 100.0;
+    const std::string named = ready.Find(width, height);
+    return named.empty() ? vyxserve::SizeFromDimensions(width, height) : SizeText(named);
+}
+
+// media-col-ready by media-source: the size and the type a user reads.
 std::map<std::string, Media> ReadyMedia(const Reply& reply) {
     std::map<std::string, Media> out;
     const Attribute* ready = reply.Find("media-col-ready");
     if (!ready) {
         return out;
     }
+    const ReadySizes readySizes(reply.Strings("media-ready"));
     for (const Value& v : ready->values) {
         if (!v.IsCollection()) {
             continue;
         }
         std::string source;
         Media media;
+        const Value* dimensions = nullptr;
         for (const Attribute& member : v.members) {
             const Value* first = member.First();
             if (!first) {
@@ -295,29 +371,31 @@ std::map<std::string, Media> ReadyMedia(const Reply& reply) {
             if (member.name == "media-source") {
                 source = CleanText(first->AsString());
             } else if (member.name == "media-size-name") {
-                media.size = CleanText(first->AsString());
+                media.size = SizeText(CleanText(first->AsString()));
             } else if (member.name == "media-type") {
-                media.type = CleanText(first->AsString());
-            } else if (member.name == "media-size" && first->IsCollection() && media.size.empty()) {
-                std::int32_t x = -1, y = -1;
-                for (const Attribute& d : first->members) {
-                    const Value* dv = d.First();
-                    if (dv && dv->IsInteger() && d.name == "x-dimension") {
-                        x = dv->AsInteger();
-                    } else if (dv && dv->IsInteger() && d.name == "y-dimension") {
-                        y = dv->AsInteger();
-                    }
-                }
-                if (x > 0 && y > 0) {
-                    media.size = Millimetres(x) + "x" + Millimetres(y) + "mm";
-                }
+                media.type = vyxserve::MediaTypeLabel(CleanText(first->AsString()));
+            } else if (member.name == "media-size" && first->IsCollection()) {
+                dimensions = first;
             }
+        }
+        if (media.size.empty() && dimensions) {
+            media.size = SizeOfDimensions(*dimensions, readySizes);
         }
         if (!source.empty() && out.count(source) == 0) {
             out[source] = media;
         }
     }
     return out;
+}
+
+// A tray's own media keys, for a tray that media-col-ready says nothing of.
+Media TrayMedia(const std::map<std::string, std::string>& values) {
+    Media media;
+    const std::string name = Text(values, "medianame");
+    media.size = name.empty() ? std::string() : SizeText(name);
+    const std::string type = Text(values, "mediatype");
+    media.type = type.empty() ? std::string() : vyxserve::MediaTypeLabel(type);
+    return media;
 }
 
 bool IsPaperTraySource(const std::string& source) {
@@ -331,7 +409,19 @@ bool IsPaperTraySource(const std::string& source) {
     return StartsWith(source, "tray-");
 }
 
+// A tray that feeds sheets by itself: the registered sheet-feed types but the manual feed, and
+// the vendors' own (`sheetFeedPull`, `sheetFeedAutoNonRemovable`, `removableBin`).
+bool IsSheetFeedTray(std::string type) {
+    std::transform(type.begin(), type.end(), type.begin(), [](char c) {
+        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    });
+    return (StartsWith(type, "sheetfeed") && type.find("manual") == std::string::npos) ||
+           type.find("removablebin") != std::string::npos;
+}
+
 // The trays, and how many of them are paper trays (not a by-pass, roll or automatic choice).
+// Automatic selection is no tray: the `auto` source, and a tray of type `other` that stands
+// for it, are left out.
 std::size_t MapTrays(const Reply& reply, Printer& printer) {
     printer.trays.clear();
     const std::map<std::string, Media> media = ReadyMedia(reply);
@@ -340,8 +430,11 @@ std::size_t MapTrays(const Reply& reply, Printer& printer) {
     std::size_t paperTrays = 0;
     if (trays.empty()) {
         for (const std::string& source : sources) {
+            if (source == "auto") {
+                continue;
+            }
             vyxserve::Tray tray;
-            tray.text1 = source;
+            tray.text1 = vyxserve::MediaSourceLabel(source);
             tray.value1 = -2;
             tray.value2 = -2;
             const auto found = media.find(source);
@@ -357,26 +450,25 @@ std::size_t MapTrays(const Reply& reply, Printer& printer) {
     }
     for (std::size_t i = 0; i < trays.size(); ++i) {
         const auto& values = trays[i];
-        vyxserve::Tray tray;
         const std::string name = Text(values, "name");
-        std::string source = name;
-        if (media.count(source) == 0 && sources.size() == trays.size()) {
-            source = sources[i];
+        const std::string type = Text(values, "type");
+        const std::string listed = sources.size() == trays.size() ? sources[i] : std::string();
+        if (type == "other" && (name == "auto" || listed == "auto")) {
+            continue;
         }
-        tray.text1 = !name.empty()     ? name
-                     : !source.empty() ? source
-                                       : "Tray " + std::to_string(i + 1);
+        const std::string source = media.count(name) != 0 || listed.empty() ? name : listed;
+        vyxserve::Tray tray;
+        tray.text1 = !name.empty()     ? vyxserve::MediaSourceLabel(name)
+                     : !source.empty() ? vyxserve::MediaSourceLabel(source)
+                                       : "Tray " + std::to_string(printer.trays.size() + 1);
         tray.value1 = Number(values, "maxcapacity", -2);
         tray.value2 = Number(values, "level", -2);
         const auto found = media.find(source);
-        if (found != media.end()) {
-            tray.text2 = found->second.size;
-            tray.text3 = found->second.type;
-        }
+        const Media loaded = found != media.end() ? found->second : TrayMedia(values);
+        tray.text2 = loaded.size;
+        tray.text3 = loaded.type;
         tray.text4 = values.count("status") ? TrayState(Number(values, "status", 5)) : "Unknown";
-        const std::string type = Text(values, "type");
-        paperTrays +=
-            type == "sheetFeedAutoRemovableTray" || type == "sheetFeedAutoNonRemovableTray";
+        paperTrays += IsSheetFeedTray(type) ? 1 : 0;
         printer.trays.push_back(tray);
     }
     return paperTrays;
@@ -384,21 +476,48 @@ std::size_t MapTrays(const Reply& reply, Printer& printer) {
 
 // ---- supplies ------------------------------------------------------------------------------
 
+// A supply's kind by its type keyword: the registered label and whether it is a colorant; an
+// unregistered keyword made readable.
+struct SupplyKind {
+    std::string label;
+    bool colorant = false;
+};
+
+SupplyKind KindOf(const std::string& type) {
+    if (const vyxserve::SupplyType* known = vyxserve::FindSupplyType(type)) {
+        return SupplyKind{known->label, known->colorant};
+    }
+    return SupplyKind{vyxserve::ReadableKeyword(type), false};
+}
+
+// A supply's name where the printer gave none: its colour and kind ("Magenta ink cartridge"),
+// else `fallback` and its position.
+std::string NameOfSupply(const std::string& colour, const SupplyKind& kind, const char* fallback,
+                         std::size_t position) {
+    const std::string name = vyxserve::SupplyName(vyxserve::ColourWord(colour), kind.label);
+    return name.empty() ? fallback + std::to_string(position + 1) : name;
+}
+
 void MapToners(const Reply& reply, Printer& printer) {
     printer.toners.clear();
     const auto supplies = KeyValueList(reply, "printer-supply");
+    const std::vector<std::string> names = reply.Strings("marker-names");
     if (!supplies.empty()) {
         const std::vector<std::string> descriptions = reply.Strings("printer-supply-description");
+        // Printers that send every description empty name their markers instead; a marker name
+        // stands for the supply at its position only when both lists are as long.
+        const bool markersMatch = names.size() == supplies.size();
         for (std::size_t i = 0; i < supplies.size(); ++i) {
             const auto& values = supplies[i];
+            const SupplyKind kind = KindOf(Text(values, "type"));
             vyxserve::Toner toner;
+            toner.colorant = kind.colorant;
             if (i < descriptions.size() && !descriptions[i].empty()) {
                 toner.text1 = descriptions[i];
+            } else if (markersMatch && !names[i].empty()) {
+                toner.text1 = names[i];
             } else {
-                std::vector<std::string> words;
-                AddUnique(words, Text(values, "colorantname"));
-                AddUnique(words, Text(values, "type"));
-                toner.text1 = words.empty() ? "Supply " + std::to_string(i + 1) : Join(words, " ");
+                toner.text1 = NameOfSupply(Text(values, "colorantname"), kind, "Supply ", i);
             }
             const std::int32_t level = Number(values, "level", -2);
             const std::int32_t capacity = Number(values, "maxcapacity", -2);
@@ -410,27 +529,26 @@ void MapToners(const Reply& reply, Printer& printer) {
             toner.value2 = capacity;
             printer.toners.push_back(toner);
         }
-        return;
-    }
-    const std::vector<std::string> names = reply.Strings("marker-names");
-    const std::vector<std::int32_t> levels = reply.Integers("marker-levels", -2);
-    const std::vector<std::string> colors = reply.Strings("marker-colors");
-    const std::vector<std::string> types = reply.Strings("marker-types");
-    const std::size_t count = std::max({names.size(), levels.size(), colors.size(), types.size()});
-    for (std::size_t i = 0; i < count; ++i) {
-        vyxserve::Toner toner;
-        if (i < names.size() && !names[i].empty()) {
-            toner.text1 = names[i];
-        } else {
-            std::vector<std::string> words;
-            AddUnique(words, i < types.size() ? types[i] : std::string());
-            AddUnique(words, i < colors.size() ? colors[i] : std::string());
-            toner.text1 = words.empty() ? "Marker " + std::to_string(i + 1) : Join(words, " ");
+    } else {
+        const std::vector<std::int32_t> levels = reply.Integers("marker-levels", -2);
+        const std::vector<std::string> colors = reply.Strings("marker-colors");
+        const std::vector<std::string> types = reply.Strings("marker-types");
+        const std::size_t count =
+            std::max({names.size(), levels.size(), colors.size(), types.size()});
+        for (std::size_t i = 0; i < count; ++i) {
+            const SupplyKind kind = KindOf(i < types.size() ? types[i] : std::string());
+            vyxserve::Toner toner;
+            toner.colorant = kind.colorant;
+            toner.text1 = i < names.size() && !names[i].empty()
+                              ? names[i]
+                              : NameOfSupply(i < colors.size() ? colors[i] : std::string(), kind,
+                                             "Marker ", i);
+            toner.value1 = i < levels.size() ? levels[i] : -2;
+            toner.value2 = 100;  // marker levels are percentages of a full supply
+            printer.toners.push_back(toner);
         }
-        toner.value1 = i < levels.size() ? levels[i] : -2;
-        toner.value2 = 100;  // marker levels are percentages of a full supply
-        printer.toners.push_back(toner);
     }
+    vyxserve::LeadWithColorants(printer.toners);
 }
 
 // ---- installable options -------------------------------------------------------------------
@@ -449,7 +567,9 @@ std::string Counted(std::size_t n, const char* one, const char* many) {
 
 void MapInstallables(const Reply& reply, std::size_t paperTrays, Printer& printer) {
     using namespace vyxserve;
-    const std::vector<std::string> bins = reply.Strings("output-bin-supported");
+    // `auto` lets the printer choose a bin: it is none itself.
+    std::vector<std::string> bins = reply.Strings("output-bin-supported");
+    bins.erase(std::remove(bins.begin(), bins.end(), "auto"), bins.end());
     const auto outputTrays = KeyValueList(reply, "printer-output-tray");
     const std::size_t binCount = std::max(bins.size(), outputTrays.size());
     const bool mailbox = std::any_of(bins.begin(), bins.end(),
@@ -489,7 +609,12 @@ void MapInstallables(const Reply& reply, std::size_t paperTrays, Printer& printe
             uniqueFinishings.Add(EnumKeyword("finishings", f));
         }
     }
-    const auto finishers = KeyValueList(reply, "printer-finisher");
+    // A printer without a finisher may still send one empty printer-finisher value.
+    auto finishers = KeyValueList(reply, "printer-finisher");
+    finishers.erase(
+        std::remove_if(finishers.begin(), finishers.end(),
+                       [](const std::map<std::string, std::string>& unit) { return unit.empty(); }),
+        finishers.end());
     const std::vector<std::string> finisherNames = reply.Strings("printer-finisher-description");
     const bool finisher = !finishers.empty() || !finishings.empty();
     Set(printer, kFinisher, finisher,
@@ -501,15 +626,21 @@ void MapInstallables(const Reply& reply, std::size_t paperTrays, Printer& printe
     std::vector<std::string> kinds;
     UniqueList uniqueKinds(kinds);
     for (const auto& unit : finishers) {
-        uniqueKinds.Add(Text(unit, "type"));
+        const std::string type = Text(unit, "type");
+        uniqueKinds.Add(type.empty() ? type : FinisherDeviceLabel(type));
     }
     if (kinds.empty()) {
         for (const std::string& f : finishings) {
-            uniqueKinds.Add(f.substr(0, f.find('-')));
+            uniqueKinds.Add(FinishingLabel(f.substr(0, f.find('-'))));
         }
     }
+    std::vector<std::string> finishingLabels;
+    for (const std::string& f : finishings) {
+        finishingLabels.push_back(FinishingLabel(f));
+    }
     Set(printer, kFinisherType, !kinds.empty(), Join(kinds, ", "), "Finisher type");
-    Set(printer, kFinisherOption, !finishings.empty(), Join(finishings, ", "), "Finisher options");
+    Set(printer, kFinisherOption, !finishings.empty(), Join(finishingLabels, ", "),
+        "Finisher options");
 
     bool faceDown = std::find(bins.begin(), bins.end(), "face-down") != bins.end();
     for (const auto& tray : outputTrays) {
@@ -655,8 +786,12 @@ std::vector<std::string> RequestedAttributes(unsigned parts) {
     std::vector<std::string> names;
     if (parts & kFeatures) {
         for (const FeatureSource& f : kFeatureSources) {
-            names.push_back(std::string(f.attribute) + "-supported");
-            names.push_back(std::string(f.attribute) + "-default");
+            for (const char* attribute : {f.attribute, f.older}) {
+                if (attribute) {
+                    names.push_back(std::string(attribute) + "-supported");
+                    names.push_back(std::string(attribute) + "-default");
+                }
+            }
         }
         names.push_back("operations-supported");
     }
@@ -683,8 +818,10 @@ Message PrinterAttributesRequest(const std::string& printerUri, const std::strin
 bool SetDefaultRequest(const std::string& printerUri, const std::string& user,
                        const std::string& feature, const std::string& option,
                        std::int32_t requestId, Message& request) {
-    const bool known = std::any_of(std::begin(kFeatureSources), std::end(kFeatureSources),
-                                   [&](const FeatureSource& f) { return feature == f.attribute; });
+    const bool known = std::any_of(
+        std::begin(kFeatureSources), std::end(kFeatureSources), [&](const FeatureSource& f) {
+            return feature == f.attribute || (f.older && feature == f.older);
+        });
     if (!known) {
         return false;
     }

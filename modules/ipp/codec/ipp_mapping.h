@@ -24,6 +24,7 @@ enum Part : unsigned {
 struct FeatureSource {
     const char* attribute;  // "print-color-mode": -supported gives the options, -default the choice
     const char* name;       // "Colour mode"
+    const char* older;      // the attribute's earlier name, read when a printer lacks it; or null
 };
 extern const FeatureSource kFeatureSources[4];
 

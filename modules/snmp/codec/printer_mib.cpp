@@ -3,11 +3,12 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cmath>
 #include <map>
 #include <optional>
 #include <set>
 #include <string>
+
+#include "naming.h"
 
 namespace vyxsnmp {
 namespace {
@@ -63,13 +64,6 @@ bool HasWord(const std::string& text, const std::string& word) {
 
 std::int32_t Clamp32(std::int64_t value) {
     return static_cast<std::int32_t>(std::clamp<std::int64_t>(value, INT32_MIN, INT32_MAX));
-}
-
-std::string Capitalised(std::string text) {
-    if (!text.empty()) {
-        text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
-    }
-    return text;
 }
 
 // The walked rows, joined by index, for the printer the agent lists first.
@@ -163,24 +157,8 @@ class View {
     int charset_ = charset::kUnknown;
 };
 
-struct MediaSize {
-    const char* name;
-    double shortMm;
-    double longMm;
-};
-
-// Sizes named by their dimensions; within 2 mm either way, in either orientation.
-const MediaSize kMediaSizes[] = {
-    {"A3", 297, 420},          {"A4", 210, 297},         {"A5", 148, 210},
-    {"A6", 105, 148},          {"B4", 257, 364},         {"B5", 182, 257},
-    {"Letter", 215.9, 279.4},  {"Legal", 215.9, 355.6},  {"Tabloid", 279.4, 431.8},
-    {"Executive", 184.2, 266.7}, {"Statement", 139.7, 215.9}, {"Folio", 215.9, 330.2},
-    {"Postcard", 100, 148},    {"Envelope DL", 110, 220}, {"Envelope C5", 162, 229},
-    {"Envelope #10", 104.8, 241.3}, {"Envelope Monarch", 98.4, 190.5},
-};
-
-// The media size from the declared dimensions: a size's name, "W x H mm" for others, empty
-// when the printer does not know them.
+// The media size from the declared dimensions (the shared naming: a size's name, else
+// "W x H mm" across the feed first), empty when the printer does not know them.
 std::string SizeName(std::optional<std::int64_t> unit, std::optional<std::int64_t> feed,
                      std::optional<std::int64_t> crossFeed) {
     if (!unit || !feed || !crossFeed || *feed <= 0 || *crossFeed <= 0) {
@@ -194,16 +172,8 @@ std::string SizeName(std::optional<std::int64_t> unit, std::optional<std::int64_
     } else {
         return std::string();
     }
-    const double a = static_cast<double>(*feed) * scale;
-    const double b = static_cast<double>(*crossFeed) * scale;
-    const double shortMm = std::min(a, b);
-    const double longMm = std::max(a, b);
-    for (const MediaSize& size : kMediaSizes) {
-        if (std::fabs(shortMm - size.shortMm) <= 2 && std::fabs(longMm - size.longMm) <= 2) {
-            return size.name;
-        }
-    }
-    return std::to_string(std::lround(shortMm)) + "x" + std::to_string(std::lround(longMm)) + " mm";
+    return vyxserve::SizeFromDimensions(static_cast<double>(*crossFeed) * scale,
+                                        static_cast<double>(*feed) * scale);
 }
 
 // A sub-unit's state from its PrtSubUnitStatusTC value: the most telling condition wins.
@@ -268,32 +238,8 @@ std::int32_t SupplyPercent(std::optional<std::int64_t> level, std::optional<std:
     return kUnknownQuantity;
 }
 
-const char* SupplyWord(std::optional<std::int64_t> type) {
-    switch (type.value_or(0)) {
-        case 3: return "toner";
-        case 4: return "waste toner";
-        case 5: return "ink";
-        case 6: return "ink cartridge";
-        case 7: return "ink ribbon";
-        case 8: return "waste ink";
-        case 9: return "drum";
-        case 10: return "developer";
-        case 15: return "fuser";
-        case 20: return "transfer unit";
-        case 21: return "toner cartridge";
-        case 32: return "staples";
-        default: return "supply";
-    }
-}
-
-const char* FinisherWord(std::optional<std::int64_t> type) {
-    static const char* const kWords[] = {
-        "Other",      "Unknown",          "Stapler",     "Folder",   "Binder",   "Trimmer",
-        "Die cutter", "Hole punch",       "Perforator",  "Slitter",  "Separation cutter",
-        "Imprinter",  "Wrapper",          "Bander",      "Envelope maker", "Stacker",
-        "Sheet rotator", "Inserter"};
-    const std::int64_t value = type.value_or(2);
-    return value >= 1 && value <= 18 ? kWords[value - 1] : "Finisher";
+std::string FinisherWord(std::optional<std::int64_t> type) {
+    return vyxserve::FinisherDeviceLabel(type.value_or(2));
 }
 
 std::string Join(const std::vector<std::string>& parts) {
@@ -328,9 +274,10 @@ void MapTrays(const View& view, Printer& printer) {
                               view.Number(kInputCrossFeedDim, index));
         const bool sizeFromName = tray.text2.empty();
         if (sizeFromName) {
-            tray.text2 = mediaName;
+            const std::string named = vyxserve::SizeFromName(mediaName);
+            tray.text2 = named.empty() ? mediaName : named;
         }
-        tray.text3 = view.Text(kInputMediaType, index);
+        tray.text3 = vyxserve::MediaTypeLabel(view.Text(kInputMediaType, index));
         if (tray.text3.empty() && !sizeFromName) {
             tray.text3 = mediaName;
         }
@@ -347,6 +294,20 @@ std::map<std::uint32_t, std::string> Colorants(const View& view) {
     return names;
 }
 
+// A supply without a description: its colorant and type ("Cyan toner"), else its type alone
+// ("Drum"), else "Supply N".
+std::string SupplyName(const View& view, const std::map<std::uint32_t, std::string>& colorants,
+                       const Oid& index, const vyxserve::SupplyType* type) {
+    const auto colorant = view.Number(kSuppliesColorant, index);
+    const auto named = colorant && *colorant > 0
+                           ? colorants.find(static_cast<std::uint32_t>(*colorant))
+                           : colorants.end();
+    const std::string colour =
+        named != colorants.end() ? vyxserve::ColourWord(named->second) : std::string();
+    const std::string name = vyxserve::SupplyName(colour, type ? type->label : "");
+    return name.empty() ? "Supply " + std::to_string(index[1]) : name;
+}
+
 void MapToners(const View& view, Printer& printer) {
     printer.toners.clear();
     const auto colorants = Colorants(view);
@@ -354,15 +315,11 @@ void MapToners(const View& view, Printer& printer) {
                                        kSuppliesType, kSuppliesColorant})) {
         vyxserve::Toner toner;
         toner.text1 = view.Text(kSuppliesDescription, index);
-        const auto type = view.Number(kSuppliesType, index);
+        const vyxserve::SupplyType* type =
+            vyxserve::FindSupplyType(view.Number(kSuppliesType, index).value_or(0));
+        toner.colorant = type && type->colorant;
         if (toner.text1.empty()) {
-            const auto colorant = view.Number(kSuppliesColorant, index);
-            const auto name = colorant && *colorant > 0
-                                  ? colorants.find(static_cast<std::uint32_t>(*colorant))
-                                  : colorants.end();
-            toner.text1 = name != colorants.end() && !name->second.empty()
-                              ? Capitalised(name->second) + " " + SupplyWord(type)
-                              : "Supply " + std::to_string(index[1]);
+            toner.text1 = SupplyName(view, colorants, index, type);
         }
         const auto level = view.Number(kSuppliesLevel, index);
         toner.value1 = SupplyPercent(level, view.Number(kSuppliesMaxCapacity, index),
@@ -370,6 +327,7 @@ void MapToners(const View& view, Printer& printer) {
         toner.value2 = Clamp32(level.value_or(kUnknownQuantity));
         printer.toners.push_back(std::move(toner));
     }
+    vyxserve::LeadWithColorants(printer.toners);
 }
 
 bool ColourCapable(const View& view) {

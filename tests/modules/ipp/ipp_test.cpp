@@ -181,15 +181,16 @@ const PrinterExpected kColour = {
       "Content optimisation",
       {"auto", "photo", "text", "text-and-graphic"},
       "auto"}},
-    {{"Tray 1", 500, 350, "iso_a4_210x297mm", "stationery", "Ready"},
-     {"Tray 2", 500, 40, "iso_a3_297x420mm", "stationery-letterhead", "Ready, alert"},
-     {"Bypass", 100, -3, "na_letter_8.5x11in", "photographic-glossy", "Ready"},
-     {"Bac inf\xC3\xA9rieur", 1500, -2, "210x297mm", "cardstock", "Broken, critical alert"}},
-    {{"Waste toner box", 25, 100},
-     {"Black toner", 80, 100},
+    {{"Tray 1", 500, 350, "A4", "Plain paper", "Ready"},
+     {"Tray 2", 500, 40, "A3", "Letterhead", "Ready, alert"},
+     {"Bypass", 100, -3, "Letter", "Glossy photo paper", "Ready"},
+     {"Bac inf\xC3\xA9rieur", 1500, -2, "A4", "Card stock", "Broken, critical alert"}},
+    // The toners lead; the waste toner box, first at the printer, follows them.
+    {{"Black toner", 80, 100},
      {"\xE3\x82\xB7\xE3\x82\xA2\xE3\x83\xB3 \xE3\x83\x88\xE3\x83\x8A\xE3\x83\xBC", 55, 100},
      {"Magenta toner", 10, 100},
-     {"Yellow toner", -3, 100}},
+     {"Yellow toner", -3, 100},
+     {"Waste toner box", 25, 100}},
     0x1FF,
     {{"sorter", true, "4 output bins"},
      {"duplex", true, "Two-sided printing"},
@@ -197,8 +198,8 @@ const PrinterExpected kColour = {
      {"fax", true, "Fax line 1"},
      {"finisher", true, "Booklet finisher"},
      {"faceDownUnit", true, "Face-down output"},
-     {"finisherType", true, "stitcher, punch"},
-     {"finisherOption", true, "staple, punch, staple-top-left, punch-dual-left, fold-half"},
+     {"finisherType", true, "Stapler, Hole punch"},
+     {"finisherOption", true, "Staple, Punch, Staple top left, Two holes left, Half fold"},
      {"mfpOption", true, "Fax"}},
     0,
     {{"Standard",
@@ -222,8 +223,8 @@ const PrinterExpected kMono = {
     "mono",
     {{"print-color-mode", "Colour mode", {"monochrome"}, "monochrome"},
      {"print-quality", "Print quality", {"draft", "normal"}, "normal"}},
-    {{"main", -2, -2, "iso_a4_210x297mm", "stationery", "Unknown"},
-     {"manual", -2, -2, "", "", "Unknown"}},
+    {{"Main tray", -2, -2, "A4", "Plain paper", "Unknown"},
+     {"Manual feed", -2, -2, "", "", "Unknown"}},
     {{"Black toner", 15, 100}},
     0x020,
     // A lower tray that is not fitted gets no second text from the library.
@@ -237,6 +238,63 @@ const PrinterExpected kMono = {
      {"finisherOption", false, "Finisher options"},
      {"mfpOption", false, "MFP option"}},
     0x200B,  // no mailto among notify-schemes-supported
+    {},
+};
+
+// The photo inkjet: empty supply descriptions, keyword tray names, an automatic-selection
+// pseudo-tray under the main tray's name, vendor tray types, sizes named by media-ready, a
+// tray's own media keys, a roll, an empty printer-finisher, `auto` among the output bins.
+const PrinterExpected kInkjet = {
+    "inkjet",
+    {{"print-color-mode", "Colour mode", {"auto", "color", "monochrome"}, "auto"},
+     {"print-quality", "Print quality", {"normal", "high"}, "normal"}},
+    {{"Main tray", 150, -3, "A4", "Plain paper", "Ready"},
+     {"Tray 2", 100, -3, "4 x 6 in", "Glossy photo paper", "Ready"},
+     {"Rear tray", 1, -2, "#10 envelope", "Envelope", "Ready"},
+     {"Disc tray", 1, -2, "120 x 120 mm", "Printable disc", "Ready"},
+     {"Main roll", -2, -2, "102 mm roll", "Glossy photo paper", "Ready"}},
+    {{"black ink", 60, 100}, {"tri-color ink", 35, 100}, {"Maintenance box", 30, 100}},
+    0x004,
+    {{"sorter", false, "Sorter"},
+     {"duplex", false, "Duplex unit"},
+     {"lowerTray", true, "2 paper trays"},
+     {"fax", false, "Fax"},
+     {"finisher", false, "Finisher"},
+     {"faceDownUnit", false, "Face-down unit"},
+     {"finisherType", false, "Finisher type"},
+     {"finisherOption", false, "Finisher options"},
+     {"mfpOption", false, "MFP option"}},
+    0x200B,
+    {},
+};
+
+// The older colour laser: output-mode for its colour mode, a maintenance kit and a drum before
+// the toners, supplies named by colour and type, a vendor tray type with its own media keys,
+// finishings without a finisher unit.
+const PrinterExpected kOlderLaser = {
+    "older-laser",
+    {{"output-mode", "Colour mode", {"auto", "color", "monochrome"}, "color"},
+     {"print-quality", "Print quality", {"draft", "normal", "high"}, "normal"}},
+    {{"Tray 1", 500, 200, "Letter", "Letterhead", "Ready"},
+     {"Lower cassette", 500, -3, "A4", "Recycled paper", "Ready"},
+     {"Manual feed", 100, 0, "Executive", "Card stock", "Ready"}},
+    {{"Black toner", 50, 100},
+     {"Cyan toner", 40, 100},
+     {"Magenta toner", 30, 100},
+     {"Yellow toner", 20, 100},
+     {"Maintenance kit", 90, 100},
+     {"Imaging drum", 75, 100}},
+    0x0F7,
+    {{"sorter", true, "2 output bins"},
+     {"duplex", true, "Two-sided printing"},
+     {"lowerTray", true, "2 paper trays"},
+     {"fax", false, "Fax"},
+     {"finisher", true, "Finisher"},
+     {"faceDownUnit", true, "Face-down output"},
+     {"finisherType", true, "Staple, Trim"},
+     {"finisherOption", true, "Staple top left, Trim after pages"},
+     {"mfpOption", false, "MFP option"}},
+    0,
     {},
 };
 
@@ -321,6 +379,30 @@ TEST(IppModule, ProbeShowsWhatEachPrinterFileSaysInThreeRequests) {
     }
 }
 
+TEST(IppModule, PrintersThatBendTheStandardsReadAsTheirUsersExpect) {
+    const Peers peers;
+    REQUIRE_PEERS(peers);
+    for (const PrinterExpected* p : {&kInkjet, &kOlderLaser}) {
+        SCOPED_TRACE(p->printer);
+        const simtest::ProbeRun run =
+            simtest::RunProbe(L"--json --printer " + peers.Uri(p->printer) + L" dump");
+        const Json report = Json::parse(run.out, nullptr, false);
+        ASSERT_FALSE(report.is_discarded()) << run.out;
+        ASSERT_EQ(report.at("open").at(1).at("code"), 0) << run.err;
+        ExpectReport(report, *p);
+    }
+}
+
+TEST(IppModule, AnOlderPrinterTakesItsColourModeThroughOutputMode) {
+    const Peers peers;
+    REQUIRE_PEERS(peers);
+    Handle h;
+    ASSERT_EQ(VyxBiDi_Connect(h.get(), peers.Uri("older-laser").c_str(), nullptr), BIDI_OK);
+    ASSERT_EQ(OpenColour(h), BIDI_OK);
+    ASSERT_EQ(ClrBiDi_SelectOption(h.get(), L"output-mode", L"monochrome"), BIDI_OK);
+    EXPECT_EQ(h.Selected(L"output-mode"), "monochrome");
+}
+
 TEST(IppModule, OverTlsWithTheSelfSignedCertificateAccepted) {
     const Peers peers;
     REQUIRE_PEERS(peers);
@@ -332,7 +414,7 @@ TEST(IppModule, OverTlsWithTheSelfSignedCertificateAccepted) {
     ASSERT_EQ(Attrib_OpenSession(h.get(), nullptr, nullptr), BIDI_OK);
     const std::vector<TonerRecord> toners = h.Toners();
     ASSERT_EQ(toners.size(), kColour.toners.size());
-    EXPECT_EQ(toners[1].value1, 80);
+    EXPECT_EQ(toners[0].value1, 80);  // the black toner
 }
 
 TEST(IppModule, ALevelChangedAtThePrinterShowsAtTheNextSession) {
@@ -354,16 +436,17 @@ TEST(IppModule, ALevelChangedAtThePrinterShowsAtTheNextSession) {
         }
         return levels;
     };
+    // The printer's first supply, the waste toner box, is listed after the toners.
     setLevels({30, 60, 50, 40, 20});
     // The first session answers from the snapshot taken at connect.
     ASSERT_EQ(VyxBiDi_Connect(h.get(), peers.Uri("live").c_str(), nullptr), BIDI_OK);
     ASSERT_EQ(Attrib_OpenSession(h.get(), nullptr, nullptr), BIDI_OK);
-    EXPECT_EQ(levelsSeen(), (std::vector<int>{30, 60, 50, 40, 20}));
+    EXPECT_EQ(levelsSeen(), (std::vector<int>{60, 50, 40, 20, 30}));
     setLevels({31, 59, 0, 100, 7});
-    EXPECT_EQ(levelsSeen(), (std::vector<int>{30, 60, 50, 40, 20}));  // the session's snapshot
+    EXPECT_EQ(levelsSeen(), (std::vector<int>{60, 50, 40, 20, 30}));  // the session's snapshot
     ASSERT_EQ(Attrib_CloseSession(h.get()), BIDI_OK);
     ASSERT_EQ(Attrib_OpenSession(h.get(), nullptr, nullptr), BIDI_OK);
-    EXPECT_EQ(levelsSeen(), (std::vector<int>{31, 59, 0, 100, 7}));
+    EXPECT_EQ(levelsSeen(), (std::vector<int>{59, 0, 100, 7, 31}));
 }
 
 TEST(IppModule, HandlesOnTwoPrintersStayIndependent) {

@@ -76,6 +76,26 @@ TEST(IppMapping, ColourFeaturesComeFromSupportedAndDefault) {
     EXPECT_FALSE(facts.settable);
 }
 
+TEST(IppMapping, AnOlderPrinterGivesItsColourModeAsOutputMode) {
+    const std::vector<Attribute> older = {{"output-mode-supported", {K("color"), K("monochrome")}},
+                                          {"output-mode-default", {K("monochrome")}}};
+    vyxserve::Printer p = Map(older, kFeatures);
+    ASSERT_EQ(p.features.size(), 1u);
+    EXPECT_EQ(p.features[0].key, "output-mode");  // a selection is set where the printer reads it
+    EXPECT_EQ(p.features[0].name, "Colour mode");
+    EXPECT_EQ(p.features[0].options[1].label, "Monochrome");
+    EXPECT_EQ(p.features[0].selected, 1u);
+    Message set;
+    ASSERT_TRUE(SetDefaultRequest("u", "bob", "output-mode", "color", 9, set));
+    EXPECT_EQ(set.Find(kPrinterGroup, "output-mode-default")->values[0].AsString(), "color");
+
+    std::vector<Attribute> both = older;
+    both.push_back({"print-color-mode-supported", {K("auto"), K("color")}});
+    p = Map(both, kFeatures);
+    ASSERT_EQ(p.features.size(), 1u);
+    EXPECT_EQ(p.features[0].key, "print-color-mode");
+}
+
 TEST(IppMapping, TraysJoinReadyMediaBySource) {
     auto media = [](const char* source, const char* size, const char* type) {
         std::vector<Attribute> members = {{"media-source", {K(source)}}};
@@ -106,11 +126,10 @@ TEST(IppMapping, TraysJoinReadyMediaBySource) {
         const char *text1, *text2, *text3, *text4;
         std::int32_t value1, value2;
     } expected[] = {
-        {"Tray 1", "iso_a4_210x297mm", "stationery", "Ready", 500, 350},
-        {"tray-2", "215.9x279.4mm", "cardstock", "Broken, critical alert", 1500, -3},
-        {"manual", "na_letter_8.5x11in", "labels", "Standby, off-line, alert, transitioning", -2,
-         -2},
-        {"roll-1", "", "", "Unknown", -2, -2},
+        {"Tray 1", "A4", "Plain paper", "Ready", 500, 350},
+        {"Tray 2", "Letter", "Card stock", "Broken, critical alert", 1500, -3},
+        {"Manual feed", "Letter", "Labels", "Standby, off-line, alert, transitioning", -2, -2},
+        {"Roll 1", "", "", "Unknown", -2, -2},
     };
     for (std::size_t i = 0; i < 4; ++i) {
         SCOPED_TRACE(i);
@@ -128,11 +147,12 @@ TEST(IppMapping, TraysJoinReadyMediaBySource) {
 TEST(IppMapping, WithoutInputTraysTheMediaSourcesAreTheTrays) {
     const vyxserve::Printer p =
         Map({{"media-source-supported", {K("auto"), K("main"), K("manual")}}});
-    ASSERT_EQ(p.trays.size(), 3u);
-    EXPECT_EQ(p.trays[1].text1, "main");
-    EXPECT_EQ(p.trays[1].value1, -2);
-    EXPECT_EQ(p.trays[1].value2, -2);
-    EXPECT_EQ(p.trays[1].text4, "Unknown");
+    ASSERT_EQ(p.trays.size(), 2u);  // automatic selection is no tray
+    EXPECT_EQ(p.trays[0].text1, "Main tray");
+    EXPECT_EQ(p.trays[0].value1, -2);
+    EXPECT_EQ(p.trays[0].value2, -2);
+    EXPECT_EQ(p.trays[0].text4, "Unknown");
+    EXPECT_EQ(p.trays[1].text1, "Manual feed");
     EXPECT_FALSE(p.installables[vyxserve::kLowerTray].installed);
     EXPECT_EQ(p.installables[vyxserve::kLowerTray].text1, "Not installed");
     EXPECT_EQ(p.installables[vyxserve::kLowerTray].text2, "Lower tray");
@@ -152,10 +172,10 @@ TEST(IppMapping, SuppliesFromPrinterSupplyElseMarkers) {
     EXPECT_EQ(p.toners[0].text1, "Black toner");
     EXPECT_EQ(p.toners[0].value1, 80);
     EXPECT_EQ(p.toners[0].value2, 100);
-    EXPECT_EQ(p.toners[1].text1, "cyan toner");
+    EXPECT_EQ(p.toners[1].text1, "Cyan toner");
     EXPECT_EQ(p.toners[1].value1, 25);
     EXPECT_EQ(p.toners[1].value2, 2000);
-    EXPECT_EQ(p.toners[2].text1, "wasteToner");
+    EXPECT_EQ(p.toners[2].text1, "Waste toner");
     EXPECT_EQ(p.toners[2].value1, -3);
     EXPECT_EQ(p.toners[3].text1, "Supply 4");
     EXPECT_EQ(p.toners[3].value1, 100);
@@ -170,9 +190,81 @@ TEST(IppMapping, SuppliesFromPrinterSupplyElseMarkers) {
     EXPECT_EQ(p.toners[0].text1, "Black");
     EXPECT_EQ(p.toners[0].value1, 40);
     EXPECT_EQ(p.toners[0].value2, 100);
-    EXPECT_EQ(p.toners[1].text1, "toner #00FFFF");
+    EXPECT_EQ(p.toners[1].text1, "Cyan toner");
     EXPECT_EQ(p.toners[1].value1, -2);
-    EXPECT_EQ(p.toners[2].text1, "ink");
+    EXPECT_EQ(p.toners[2].text1, "Ink");
+}
+
+TEST(IppMapping, SuppliesWithoutDescriptionsAndTheColorantsFirst) {
+    const std::vector<Attribute> supplies = {
+        {"printer-supply",
+         {O("type=opc;colorantname=no-color;level=50;maxcapacity=100"),
+          O("type=inkCartridge;colorantname=magenta;level=20;maxcapacity=100"),
+          O("type=inkCartridge;colorantname=multi-color;level=70;maxcapacity=100")}},
+        {"printer-supply-description", {T(""), T(""), T("")}},
+    };
+    struct Case {
+        const char* what;
+        std::vector<Attribute> markers;
+        std::vector<std::string> names;
+    } cases[] = {
+        {"marker names at the same positions",
+         {{"marker-names", {T("Drum unit"), T("magenta ink"), T("tri-color ink")}}},
+         {"magenta ink", "tri-color ink", "Drum unit"}},
+        {"no marker names", {}, {"Magenta ink cartridge", "Multi-colour ink cartridge", "Drum"}},
+        {"fewer marker names than supplies",
+         {{"marker-names", {T("magenta ink"), T("tri-color ink")}}},
+         {"Magenta ink cartridge", "Multi-colour ink cartridge", "Drum"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<Attribute> attributes = supplies;
+        attributes.insert(attributes.end(), c.markers.begin(), c.markers.end());
+        const vyxserve::Printer p = Map(attributes, kAttributes);
+        std::vector<std::string> names;
+        for (const vyxserve::Toner& t : p.toners) {
+            names.push_back(t.text1);
+        }
+        EXPECT_EQ(names, c.names);
+        ASSERT_EQ(p.toners.size(), 3u);
+        EXPECT_EQ(p.toners[0].value1, 20);  // the levels go with their supplies
+        EXPECT_EQ(p.toners[2].value1, 50);
+    }
+}
+
+TEST(IppMapping, TraysWherePrintersBendTheStandards) {
+    auto sized = [](const char* source, std::int32_t x, Value y) {
+        return Value::Collection(
+            {{"media-source", {K(source)}},
+             {"media-size", {Value::Collection({{"x-dimension", {I(x)}}, {"y-dimension", {y}}})}}});
+    };
+    const vyxserve::Printer p = Map(
+        {{"printer-input-tray",
+          {O("type=other;name=Tray 1;"),  // automatic selection, under a real tray's name
+           O("type=sheetFeedAutoNonRemovable;name=main;"), O("type=removableBin;name=tray-2"),
+           O("type=sheetFeedPull;name=rear;medianame=jpn_hagaki_100x148mm;"
+             "mediatype=photographic-glossy;"),
+           O("type=continuousRoll;name=main-roll")}},
+         {"media-source-supported", {K("auto"), K("main"), K("tray-2"), K("rear"), K("main-roll")}},
+         // 100 x 149 mm is as near 10 x 15 cm as Hagaki: the printer's own name decides.
+         {"media-ready", {K("iso_a5_148x210mm"), K("jpn_hagaki_100x148mm")}},
+         {"media-col-ready",
+          {sized("auto", 21000, I(29700)), sized("main", 10000, I(14900)),
+           sized("tray-2", 21590, I(27940)), sized("main-roll", 6200, Value::Range(1000, 100000))}}},
+        kAttributes);
+    const std::vector<std::vector<std::string>> expected = {
+        {"Main tray", "Hagaki", ""},
+        {"Tray 2", "Letter", ""},
+        {"Rear tray", "Hagaki", "Glossy photo paper"},  // from the tray's own keys
+        {"Main roll", "62 mm roll", ""},
+    };
+    ASSERT_EQ(p.trays.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ((std::vector<std::string>{p.trays[i].text1, p.trays[i].text2, p.trays[i].text3}),
+                  expected[i]);
+    }
+    EXPECT_EQ(p.installables[vyxserve::kLowerTray].text2, "3 paper trays");
 }
 
 TEST(IppMapping, InstallableOptions) {
@@ -250,19 +342,29 @@ TEST(IppMapping, InstallableOptions) {
          {{"finishings-supported", {E(3), E(20), E(74), E(93), E(4)}}},
          kFinisherOption,
          true,
-         "staple-top-left, punch-dual-left, fold-half, staple"},
+         "Staple top left, Two holes left, Half fold, Staple"},
         {"kinds from finishings",
          {{"finishings-supported", {E(3), E(20), E(74), E(4), E(999)}}},
          kFinisherType,
          true,
-         "staple, punch, 999"},
+         "Staple, Punch, 999"},
         {"kinds from units",
          {{"printer-finisher",
            {O("type=stitcher;unit=items"), O("type=punch"), O("type=stitcher")}},
           {"finishings-supported", {E(4)}}},
          kFinisherType,
          true,
-         "stitcher, punch"},
+         "Stapler, Hole punch"},
+        {"one empty finisher value",
+         {{"printer-finisher", {O("")}}, {"finishings-supported", {E(3)}}},
+         kFinisher,
+         false,
+         "Finisher"},
+        {"auto is no output bin",
+         {{"output-bin-supported", {K("auto"), K("face-up")}}},
+         kSorter,
+         false,
+         "Sorter"},
         {"finisher unit",
          {{"printer-finisher", {O("type=stitcher")}},
           {"printer-finisher-description", {T("Booklet finisher")}}},

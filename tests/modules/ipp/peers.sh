@@ -57,11 +57,13 @@ wait_for_port() {
     return 1
 }
 
-# ippeveprinter for printer file NAME (live: the colour file) and code page CP on PORT; a second
-# try when it does not come up.
+# ippeveprinter for printer file NAME (colour and live: the colour MFP's file) and code page CP on
+# PORT; a second try when it does not come up.
 start_printer() {
-    file=colour-mfp
-    [ "$1" = mono ] && file=mono
+    case "$1" in
+        colour | live) file=colour-mfp ;;
+        *) file=$1 ;;
+    esac
     mkdir -p "$dir/spool-$1-$2"
     for try in 1 2; do
         setsid ippeveprinter -r off -n localhost -p "$3" -d "$dir/spool-$1-$2" -K "$dir/ssl" \
@@ -106,13 +108,13 @@ CONF
     dbus-daemon --config-file="$dir/bus.conf" --fork --print-pid >>"$dir/pids"
     export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$bus/socket" HOME="$dir/home" TMPDIR="$dir/tmp"
 
-    set -- $(free_ports 8)
+    set -- $(free_ports 12)
     bad=$1 closed=$2
     shift 2
     # One at a time: several ippeveprinters meeting a bus without avahi at the same moment
     # sometimes fail to start.
     for cp in 1252 932; do
-        for printer in colour mono live; do
+        for printer in colour mono live inkjet older-laser; do
             start_printer "$printer" "$cp" "$1" || { stop_peers; exit 1; }
             shift
         done

@@ -88,6 +88,7 @@ TEST(SnmpMapping, ColourMfp) {
         mib.Text(kColorantValue, {1, i}, kColours[i - 1]);
     }
     mib.Text(kSuppliesDescription, {1, 1}, "Black toner");
+    mib.Number(kSuppliesType, {1, 1}, 21);
     mib.Number(kSuppliesColorant, {1, 1}, 1);
     mib.Number(kSuppliesMaxCapacity, {1, 1}, 100);
     mib.Number(kSuppliesLevel, {1, 1}, 50);
@@ -95,6 +96,7 @@ TEST(SnmpMapping, ColourMfp) {
     mib.Number(kSuppliesType, {1, 2}, 3);
     mib.Number(kSuppliesMaxCapacity, {1, 2}, 3);
     mib.Number(kSuppliesLevel, {1, 2}, 1);
+    mib.Number(kSuppliesType, {1, 3}, 9);  // a drum, named by its type alone
     mib.Number(kFinisherType, {1, 1}, 3);
     mib.Number(kFinisherPresent, {1, 1}, 3);
     mib.Text(kFinisherDescription, {1, 1}, "Staple finisher");
@@ -113,10 +115,10 @@ TEST(SnmpMapping, ColourMfp) {
         std::int32_t value1, value2;
         const char *text2, *text3, *text4;
     } trays[] = {
-        {"Tray 1", 500, 350, "A4", "stationery", "Ready"},
+        {"Tray 1", 500, 350, "A4", "Plain paper", "Ready"},
         {"Magasin 2", -2, -2, "Letter", "Plain", "Unknown"},
         {"Bypass", -2, -3, "Envelope", "", "Unknown"},
-        {"Input 4", -2, -2, "100x200 mm", "", "Unknown"},
+        {"Input 4", -2, -2, "100 x 200 mm", "", "Unknown"},
     };
     ASSERT_EQ(p.trays.size(), 4u);
     for (std::size_t i = 0; i < 4; ++i) {
@@ -128,12 +130,13 @@ TEST(SnmpMapping, ColourMfp) {
         EXPECT_EQ(p.trays[i].text3, trays[i].text3);
         EXPECT_EQ(p.trays[i].text4, trays[i].text4);
     }
-    ASSERT_EQ(p.toners.size(), 2u);
+    ASSERT_EQ(p.toners.size(), 3u);
     EXPECT_EQ(p.toners[0].text1, "Black toner");
     EXPECT_EQ(p.toners[0].value1, 50);
     EXPECT_EQ(p.toners[1].text1, "Cyan toner");  // from the colorant and the supply type
     EXPECT_EQ(p.toners[1].value1, 33);
     EXPECT_EQ(p.toners[1].value2, 1);
+    EXPECT_EQ(p.toners[2].text1, "Drum");
 
     ExpectInstallable(p, vyxserve::kSorter, true, "2 outputs: Face-down bin, Face-up tray");
     ExpectInstallable(p, vyxserve::kFaceDownUnit, true, "Face-down bin");

@@ -134,6 +134,15 @@ const std::map<std::string, Derived>& DerivedFromRecordings() {
     return derived;
 }
 
+// A tray's media type as the module shows it: the registered keywords these recordings use by
+// their labels, any other text as the printer wrote it.
+std::string MediaTypeShown(const std::string& text) {
+    static const std::map<std::string, std::string> kLabels = {{"stationery", "Plain paper"},
+                                                               {"envelope", "Envelope"}};
+    const auto found = kLabels.find(text);
+    return found == kLabels.end() ? text : found->second;
+}
+
 // Every test needs the fixture's agents. The one run that may come without them is the heap
 // check of every test program (its own ctest entry, which does not hold this fixture): there
 // the tests are skipped when the agents are not up.
@@ -178,7 +187,7 @@ TEST_F(SnmpModule, BidiprobeReportsWhatEachRecordingHolds) {
             EXPECT_EQ(trays[i]["value1"], rec.Number(input.Plus({9, 1, row})));
             EXPECT_EQ(trays[i]["value2"], rec.Number(input.Plus({10, 1, row})));
             EXPECT_EQ(trays[i]["text2"], derived.sizes.at(i));
-            EXPECT_EQ(trays[i]["text3"], rec.Text(input.Plus({21, 1, row})));
+            EXPECT_EQ(trays[i]["text3"], MediaTypeShown(rec.Text(input.Plus({21, 1, row}))));
             EXPECT_EQ(trays[i]["text4"], derived.states.at(i));
         }
 
@@ -207,6 +216,30 @@ TEST_F(SnmpModule, BidiprobeReportsWhatEachRecordingHolds) {
         EXPECT_EQ(run.exitCode, 1u);
         EXPECT_NE(run.err.find("Misc_GetEMailNotification"), std::string::npos);
     }
+}
+
+// A printer whose texts run past their fields, with separators and line breaks inside, and a
+// drum listed before its toners (recordings/long-texts.snmprec).
+TEST_F(SnmpModule, LongTextsAreCutWhereAReaderExpectsThemToStop) {
+    const Json report = Dump(Agent(TheAgents().snmpsim), L"community=long-texts");
+    const Json& trays = report["attributes"]["trays"]["records"];
+    ASSERT_EQ(trays.size(), 2u);
+    EXPECT_EQ(trays[0]["text1"], "Large Capacity Feeder Tray 3");
+    EXPECT_EQ(trays[0]["text2"], "A4");
+    EXPECT_EQ(trays[0]["text3"], "Plain paper");
+    EXPECT_EQ(trays[1]["text1"], "Multi-Purpose Tray; Manual Feed");
+    EXPECT_EQ(trays[1]["text3"], "Heavyweight Cardstock/Cover");
+    std::vector<std::string> toners;
+    for (const Json& toner : report["attributes"]["toners"]["records"]) {
+        toners.push_back(toner["text1"]);
+    }
+    const std::vector<std::string> expected = {
+        "Cyan Toner Cartridge ACME DATA", "Magenta Toner Supply Unit", "Black Toner, PN 012R34567",
+        "Yellow toner", "Imaging Drum Unit", "Waste Toner Box", "Transferbeltcleaningunitassembl"};
+    EXPECT_EQ(toners, expected);
+    const Json& options = report["attributes"]["installables"]["options"];
+    EXPECT_EQ(options[0]["text2"], "3 outputs: Main Output Bin, Finisher Upper Tray (Sort)");
+    EXPECT_EQ(options[4]["text2"], "Saddle Stitch Booklet Finisher with 2/3 Hole Punch Unit");
 }
 
 // One handle of the library on the SNMP module, released at the end.

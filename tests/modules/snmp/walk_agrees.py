@@ -14,6 +14,8 @@ COLORANT, PATH, FINISHER = PRT + '.12.1.1', PRT + '.13.4.1', PRT + '.30.1.1'
 LOCALIZATION = PRT + '.7.1.1'
 HR_DEVICE, SYS_DESCR = '.1.3.6.1.2.1.25.3.2.1', '.1.3.6.1.2.1.1.1'
 CHARSETS = {106: 'utf-8', 17: 'shift_jis', 4: 'latin-1'}
+# The labels the module shows for the registered media type keywords these recordings use.
+MEDIA_TYPES = {'stationery': 'Plain paper', 'envelope': 'Envelope'}
 BITS = ['sorter', 'duplex', 'lowerTray', 'fax', 'finisher', 'faceDownUnit', 'finisherType',
         'finisherOption', 'mfpOption']
 
@@ -66,7 +68,9 @@ def expected(port, community):
     trays = [{'text1': text(w.get('%s.13.1.%d' % (INPUT, r), b'')),
               'value1': w.get('%s.9.1.%d' % (INPUT, r), -2),
               'value2': w.get('%s.10.1.%d' % (INPUT, r), -2),
-              'text3': text(w.get('%s.21.1.%d' % (INPUT, r), b''))} for r in inputs]
+              'text3': MEDIA_TYPES.get(text(w.get('%s.21.1.%d' % (INPUT, r), b'')),
+                                       text(w.get('%s.21.1.%d' % (INPUT, r), b'')))}
+             for r in inputs]
     toners = []
     for r, description in rows(w, SUPPLY + '.6').items():
         level, most = w.get('%s.9.1.%d' % (SUPPLY, r), -2), w.get('%s.8.1.%d' % (SUPPLY, r), -2)
