@@ -10,7 +10,9 @@
 // One request's whole life, from name lookup to the reply's last byte, fits in one timeout.
 // WinHTTP bounds each phase on its own (and each wait for a byte of a phase, so a printer that
 // trickles its headers or its TLS handshake is never timed out), so the request runs on a
-// worker thread that the caller stops waiting for at the deadline.
+// worker that the caller stops waiting for at the deadline. Closing the request handle under
+// the worker would end it sooner, but a handle value closed while another thread may still use
+// it can be handed to a new handle meanwhile; the abandoned worker ends by WinHTTP's own bounds.
 #include "http_transport.h"
 
 #include <windows.h>
@@ -302,12 +304,18 @@ struct Flight {
         : line(line), request(request), deadline(deadline) {
         line.Hold();
     }
-    ~Flight() { line.Release(); }
+    ~Flight() {
+        if (done) {
+            CloseHandle(done);
+        }
+        line.Release();
+    }
     Flight(const Flight&) = delete;
     Flight& operator=(const Flight&) = delete;
 
     LONG state = kFlying;
-    HMODULE module = nullptr;  // the worker's, to let go of as it ends
+    HANDLE done = nullptr;     // set when the worker has landed and let go
+    HMODULE module = nullptr;  // held for the worker, let go of when it returns
     Line& line;
     const std::string request;
     const ULONGLONG deadline;
@@ -315,9 +323,13 @@ struct Flight {
     std::int32_t code = kTimedOut;
 };
 
+// How long a caller whose wait ran out as the worker landed waits for the worker's next step,
+// its signal: no time at all in practice, but a wait with an end.
+constexpr DWORD kLandingMs = 1000;
+
 // The module the worker's code lives in, held for the worker: a caller who unloads the module
-// after giving up on a request must not pull the code from under the thread. It is taken
-// before the thread starts, so that it is held even before the thread first runs.
+// after giving up on a request must not pull the code from under it. It is taken before the
+// work is queued, so that it is held even before the worker first runs.
 HMODULE HoldThisModule() {
     HMODULE self = nullptr;
     GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
@@ -325,21 +337,25 @@ HMODULE HoldThisModule() {
     return self;
 }
 
-DWORD WINAPI Fly(void* parameter) {
+// Runs on a thread of the process's pool, which keeps its threads between requests: starting a
+// thread of our own costs about a millisecond under wine, as much as the request itself.
+VOID CALLBACK Fly(PTP_CALLBACK_INSTANCE instance, PVOID parameter) {
     auto* flight = static_cast<Flight*>(parameter);
-    const HMODULE self = flight->module;
+    if (flight->module) {
+        FreeLibraryWhenCallbackReturns(instance, flight->module);
+    }
     try {
         flight->code = Post(flight->line, flight->deadline).Exchange(flight->request, flight->reply);
     } catch (const std::bad_alloc&) {
         flight->code = kTransportFailed;
     }
-    if (InterlockedExchange(&flight->state, Flight::kLanded) == Flight::kAbandoned) {
+    const HANDLE done = flight->done;
+    if (InterlockedCompareExchange(&flight->state, Flight::kLanded, Flight::kFlying) ==
+        Flight::kAbandoned) {
         delete flight;
+        return;
     }
-    if (self) {
-        FreeLibraryAndExitThread(self, 0);
-    }
-    return 0;
+    SetEvent(done);  // the flight is the caller's from here on
 }
 
 class HttpTransport : public Transport {
@@ -350,8 +366,6 @@ class HttpTransport : public Transport {
     HttpTransport(const HttpTransport&) = delete;
     HttpTransport& operator=(const HttpTransport&) = delete;
 
-    // The caller waits for the worker thread to end, so that a request answered in time leaves
-    // nothing behind: no thread, no memory, no hold on the module.
     std::int32_t Exchange(const std::string& request, std::string& reply) override {
         reply.clear();
         ++sent_;
@@ -360,20 +374,26 @@ class HttpTransport : public Transport {
             return failed;
         }
         auto flight = std::make_unique<Flight>(*line_, request, deadline);
+        flight->done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
         flight->module = HoldThisModule();
-        const HANDLE worker = CreateThread(nullptr, 0, Fly, flight.get(), 0, nullptr);
-        if (!worker) {
+        if (!flight->done || !TrySubmitThreadpoolCallback(Fly, flight.get(), nullptr)) {
             if (flight->module) {
                 FreeLibrary(flight->module);
             }
             return kTransportFailed;
         }
-        const bool ended = WaitForSingleObject(worker, Left(deadline)) == WAIT_OBJECT_0;
-        CloseHandle(worker);
-        if (!ended &&
-            InterlockedExchange(&flight->state, Flight::kAbandoned) == Flight::kFlying) {
-            flight.release();  // the worker frees it when it lands
-            return kTimedOut;
+        if (WaitForSingleObject(flight->done, Left(deadline)) != WAIT_OBJECT_0) {
+            if (InterlockedCompareExchange(&flight->state, Flight::kAbandoned, Flight::kFlying) ==
+                Flight::kFlying) {
+                flight.release();  // the worker frees it when it lands
+                return kTimedOut;
+            }
+            // It landed as the wait ran out: its signal is its next step, and until then the
+            // flight is still in its hands.
+            if (WaitForSingleObject(flight->done, kLandingMs) != WAIT_OBJECT_0) {
+                flight.release();  // kept rather than freed under a worker that may yet touch it
+                return kTimedOut;
+            }
         }
         reply.swap(flight->reply);
         return flight->code;
