@@ -161,8 +161,8 @@ class Line {
     InternetHandle connection_;
 };
 
-// One request, as its worker sends it and reads the reply: every wait cut to what is left
-// before the deadline, so that the worker, too, ends soon after its caller stopped waiting.
+// One request, as its worker sends it and reads the reply: each phase given only what is left
+// before the deadline, so that the worker, too, ends near it unless the printer trickles.
 class Post {
   public:
     Post(const Line& line, ULONGLONG deadline) : line_(line), deadline_(deadline) {}
@@ -249,10 +249,9 @@ class Post {
         }
         DWORD length = 0;
         size = sizeof length;
-        if (WinHttpQueryHeaders(post_.get(),
-                                WINHTTP_QUERY_CONTENT_LENGTH | WINHTTP_QUERY_FLAG_NUMBER,
-                                WINHTTP_HEADER_NAME_BY_INDEX, &length, &size,
-                                WINHTTP_NO_HEADER_INDEX) &&
+        if (WinHttpQueryHeaders(
+                post_.get(), WINHTTP_QUERY_CONTENT_LENGTH | WINHTTP_QUERY_FLAG_NUMBER,
+                WINHTTP_HEADER_NAME_BY_INDEX, &length, &size, WINHTTP_NO_HEADER_INDEX) &&
             length > line_.maxReply) {
             return kReplyTooLarge;
         }
@@ -345,7 +344,8 @@ VOID CALLBACK Fly(PTP_CALLBACK_INSTANCE instance, PVOID parameter) {
         FreeLibraryWhenCallbackReturns(instance, flight->module);
     }
     try {
-        flight->code = Post(flight->line, flight->deadline).Exchange(flight->request, flight->reply);
+        flight->code =
+            Post(flight->line, flight->deadline).Exchange(flight->request, flight->reply);
     } catch (const std::bad_alloc&) {
         flight->code = kTransportFailed;
     }
