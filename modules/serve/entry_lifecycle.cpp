@@ -26,8 +26,14 @@ void EndSessions(QueryContext& context) {
 namespace vyxserve {
 
 LONG QueryContext::TakeSnapshot(Scope scope, std::shared_ptr<Printer>& into) {
-    if (unserved) {
-        into = std::move(unserved);
+    const unsigned family = 1u << static_cast<unsigned>(scope);
+    if (connection && (servedFromConnection & family) == 0) {
+        servedFromConnection |= family;
+        // A copy: a colour session marks its selection in its own snapshot, which must not
+        // show in another family's.
+        auto printer = std::make_shared<Printer>(*connection);
+        ApplySelections(*printer);
+        into = std::move(printer);
         return 0;
     }
     auto printer = std::make_shared<Printer>();
@@ -92,7 +98,8 @@ extern "C" LONG WINAPI VyxQuery_Terminate(VyxQueryContext* slot) {
 extern "C" LONG WINAPI VyxQuery_Connect(VyxQueryContext* slot, LPCSTR first, LPCSTR second) {
     return Serve(slot, vyxquery::VyxQuery_Connect, [&](QueryContext& context, const Answers&) {
         context.connected = false;
-        context.unserved.reset();
+        context.connection.reset();
+        context.servedFromConnection = 0;
         if (const LONG refused = context.source->Connect(ReadInput(first, kFirstConnectionBytes),
                                                          ReadInput(second, kSecondConnectionBytes))) {
             EndSessions(context);
@@ -107,7 +114,7 @@ extern "C" LONG WINAPI VyxQuery_Connect(VyxQueryContext* slot, LPCSTR first, LPC
         context.ApplySelections(*printer);
         context.email = printer->email;
         context.templates = printer;
-        context.unserved = std::move(printer);
+        context.connection = std::move(printer);
         context.connected = true;
         return LONG{0};
     });
@@ -121,7 +128,7 @@ extern "C" LONG WINAPI VyxQuery_Disconnect(VyxQueryContext* slot) {
         }
         context.source->Disconnect();
         context.connected = false;
-        context.unserved.reset();
+        context.connection.reset();
         context.templates.reset();
         EndSessions(context);
         return LONG{0};

@@ -40,8 +40,8 @@ struct AttributeSession {
 struct QueryContext {
     explicit QueryContext(std::unique_ptr<Source> s) : source(std::move(s)) {}
 
-    // A snapshot for a family that opens: the connection's first snapshot if nothing has
-    // answered from it yet, otherwise a fresh one of that family's part. 0 or the source's code.
+    // A snapshot for a family that opens: the connection's snapshot the first time that family
+    // asks after a connection, otherwise a fresh one of its part. 0 or the source's code.
     LONG TakeSnapshot(Scope scope, std::shared_ptr<Printer>& into);
 
     // The selections this context keeps for a printer that cannot be set, laid over a snapshot.
@@ -49,7 +49,11 @@ struct QueryContext {
 
     std::unique_ptr<Source> source;
     bool connected = false;
-    std::shared_ptr<Printer> unserved;  // the connection's snapshot, until a family takes it
+    // The connection's snapshot, and the families (a bit per Scope) that have answered from it:
+    // a property sheet's first session of each family costs no request of its own, and a
+    // refreshed one (a later session of that family) asks the printer again.
+    std::shared_ptr<Printer> connection;
+    unsigned servedFromConnection = 0;
     ColourSession colour;
     AttributeSession attributes;
     std::shared_ptr<const Printer> templates;  // from the last template count or connection

@@ -27,10 +27,13 @@ int LookUp(const std::string& host, const std::string& port, int flags, addrinfo
 // worker thread that the connection stops waiting for after its timeout. What the two share is
 // counted: whichever lets go last frees it, so a resolver that answers after the connection has
 // given up writes into memory that still exists. The worker also holds the module loaded, so
-// that a caller who unloads it meanwhile does not pull its code from under the thread.
+// that a caller who unloads it meanwhile does not pull its code from under the thread; the
+// reference is taken before the thread starts, since a caller may give up and unload the module
+// before the thread first runs.
 struct Resolution {
     LONG references = 2;
     HANDLE done = nullptr;
+    HMODULE module = nullptr;  // the worker's, to let go of as it ends
     std::string host, port;
     addrinfo* found = nullptr;
     int status = EAI_FAIL;
@@ -48,9 +51,7 @@ struct Resolution {
 
 DWORD WINAPI Resolve(void* parameter) {
     auto* resolution = static_cast<Resolution*>(parameter);
-    HMODULE self = nullptr;
-    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
-                       reinterpret_cast<LPCWSTR>(&Resolve), &self);
+    const HMODULE self = resolution->module;
     WSADATA data;
     if (WSAStartup(MAKEWORD(2, 2), &data) == 0) {
         resolution->status =
@@ -78,10 +79,15 @@ addrinfo* ResolveWithin(const Endpoint& endpoint, std::uint32_t ms) {
     resolution->host = endpoint.host;
     resolution->port = port;
     resolution->done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                       reinterpret_cast<LPCWSTR>(&Resolve), &resolution->module);
     HANDLE worker = resolution->done
                         ? CreateThread(nullptr, 0, Resolve, resolution, 0, nullptr)
                         : nullptr;
     if (!worker) {
+        if (resolution->module) {
+            FreeLibrary(resolution->module);
+        }
         resolution->references = 1;
         resolution->Release();
         return nullptr;

@@ -223,6 +223,56 @@ TEST(ProbeSelect, AnOptionTheFeatureLacksIsRefusedAndChangesNothing) {
     EXPECT_EQ(select["after"]["selected"]["first"], "Color");
 }
 
+// A printer that lacks something is no failure: the report says what it lacks, the exit status
+// stays 0. Any other failure of the same calls still fails.
+TEST(ProbeLacks, WhatThePrinterLacksIsReportedAndFailsNothing) {
+    const struct {
+        const char* description;
+        const char* needs;  // the export whose answer is judged
+        const char* lacks;  // null: a failure
+    } cases[] = {
+        {R"({"extends": "default", "email": {"enabled": false}})", "Misc_GetEMailNotification",
+         "e-mail notification off for this value"},
+        {R"({"extends": "default", "faults": {"fail": {"Misc_GetEMail_Notification": 8714}}})",
+         "Misc_GetEMailNotification", "not reported by this printer"},
+        {R"({"extends": "default", "installables": {}})", "Attrib_GetInstallableOptions",
+         "nothing fitted"},
+        {R"({"extends": "default", "faults": {"fail": {"Misc_GetEMail_Notification": 8193}}})",
+         "Misc_GetEMailNotification", nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.description);
+        if (!DllHas(c.needs)) {
+            continue;
+        }
+        TempFolder folder;
+        folder.Copy(BesideProgram(L"VYXBIDI.SNM"), L"printer.SNM");
+        folder.Write(L"printer.json", c.description);
+        const std::wstring caller = L" --caller \"" + folder.Path() + L"printer.dll\"";
+        const ProbeRun run = RunProbe(L"dump --json" + caller);
+        const Json report = Json::parse(run.out);
+        const Json& call = std::string(c.needs) == "Misc_GetEMailNotification"
+                               ? report["email"]["calls"][0]
+                               : report["attributes"]["installables"]["calls"][0];
+        EXPECT_EQ(call["export"], c.needs);
+        EXPECT_NE(call["result"], "BIDI_OK");
+        if (c.lacks) {
+            EXPECT_EQ(run.exitCode, 0u) << run.err;
+            EXPECT_EQ(run.err, "");
+            EXPECT_EQ(call["lacks"], c.lacks);
+            EXPECT_EQ(report["lacking"], Json::array({{{"export", c.needs}, {"lacks", c.lacks}}}));
+            const ProbeRun text = RunProbe(L"dump" + caller);
+            EXPECT_EQ(text.exitCode, 0u);
+            EXPECT_NE(text.out.find(std::string(": ") + c.lacks + "\n"), std::string::npos);
+            EXPECT_EQ(LastLine(text.out), "No call failed; the printer lacks what is marked above.");
+        } else {
+            EXPECT_EQ(run.exitCode, 1u);
+            EXPECT_FALSE(call.contains("lacks"));
+            EXPECT_TRUE(report["lacking"].empty());
+        }
+    }
+}
+
 struct FailureCase {
     const char* description;
     const wchar_t* command;

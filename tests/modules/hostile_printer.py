@@ -4,10 +4,14 @@ misbehaving the way its case says (standard library only).
 
 IPP: the request's path picks the case (POST /CASE[/anything]). SNMP: the request's community
 picks it. IPP_CASES and SNMP_CASES are the tables; a new misbehaviour is one function and one
-entry. The server ends by itself when its --parent process ends or after --lifetime seconds,
-so a test run that is killed leaves nothing behind.
+entry. What goes wrong before a request has a path has a port of its own: --stalled-port, where
+a connection is never made, and --dribble-port, where whatever the client starts (HTTP or a TLS
+handshake) is answered a byte at a time and never ends. The server ends by itself when its
+--parent process ends or after --lifetime seconds, so a test run that is killed leaves nothing
+behind.
 
-    hostile_printer.py [--http-port N] [--snmp-port N] [--lifetime S] [--parent PID]
+    hostile_printer.py [--http-port N] [--snmp-port N] [--stalled-port N] [--dribble-port N]
+                       [--lifetime S] [--parent PID]
 """
 import argparse
 import http.server
@@ -457,6 +461,57 @@ SNMP_CASES = {
 
 
 
+# ---- before the request: a connection never made, an answer that never ends ------------------
+
+def stall_connections(port):
+    """Listens on PORT with room for one connection in its backlog and fills it itself, never
+    accepting: the kernel drops every later connection's first packet, so connecting hangs."""
+    listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    listener.bind(("127.0.0.1", port))
+    listener.listen(0)
+    filler = socket.create_connection(("127.0.0.1", port))
+    return listener, filler  # held for the server's life
+
+
+DRIBBLE_SECONDS = 10
+DRIBBLE_HTTP = b"HTTP/1.1 200 OK\r\nContent-Type: application/ipp\r\nX-Padding: " + b"x" * 100
+# A TLS handshake record announcing 16 KiB, of which a ServerHello's first bytes follow.
+DRIBBLE_TLS = b"\x16\x03\x03\x40\x00\x02\x00\x3f\xfc\x03\x03" + b"\x00" * 100
+
+
+def dribble(connection):
+    """One byte every 200 ms for DRIBBLE_SECONDS: each wait of the client's is short, the whole
+    answer never comes."""
+    try:
+        connection.settimeout(2)
+        first = connection.recv(1)
+        answer = DRIBBLE_TLS if first == b"\x16" else DRIBBLE_HTTP
+        end = time.monotonic() + DRIBBLE_SECONDS
+        for i in range(len(answer)):
+            if time.monotonic() > end:
+                break
+            connection.sendall(answer[i:i + 1])
+            time.sleep(0.2)
+    except OSError:
+        pass
+    finally:
+        connection.close()
+
+
+def dribble_listener(port):
+    listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    listener.bind(("127.0.0.1", port))
+    listener.listen(16)
+    return listener
+
+
+def serve_dribble(listener):
+    while True:
+        connection, _ = listener.accept()
+        threading.Thread(target=dribble, args=(connection,), daemon=True).start()
+
+
 # ---- the servers ------------------------------------------------------------------------------
 
 class Handler(http.server.BaseHTTPRequestHandler):
@@ -509,6 +564,8 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--http-port", type=int, default=0)
     parser.add_argument("--snmp-port", type=int, default=0)
+    parser.add_argument("--stalled-port", type=int, default=0)
+    parser.add_argument("--dribble-port", type=int, default=0)
     parser.add_argument("--lifetime", type=float, default=3600, help="seconds before it stops itself")
     parser.add_argument("--parent", type=int, default=0, help="stops when this process is gone")
     options = parser.parse_args()
@@ -519,6 +576,10 @@ def main():
         sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
         sock.bind(("127.0.0.1", options.snmp_port))
         threading.Thread(target=serve_snmp, args=(sock,), daemon=True).start()
+    stalled = stall_connections(options.stalled_port) if options.stalled_port else None
+    if options.dribble_port:
+        listener = dribble_listener(options.dribble_port)
+        threading.Thread(target=serve_dribble, args=(listener,), daemon=True).start()
     end = time.monotonic() + options.lifetime
     while time.monotonic() < end:
         if options.parent and not os.path.exists("/proc/%d" % options.parent):

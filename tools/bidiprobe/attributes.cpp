@@ -10,6 +10,24 @@
 namespace bidiprobe {
 namespace {
 
+// The e-mail answers that only say the printer lacks notification by e-mail for the value asked
+// about: the shared code every query module of this project answers when notification is off
+// or does not cover the value (an IPP printer without mailto among its notify schemes), and
+// the SNMP module's own code (the Printer MIB does not report it).
+constexpr LONG kEMailNotCovered = 0x200B;
+constexpr LONG kEMailNotReported = 0x220A;
+
+const char* EMailLack(LONG result) {
+    switch (result) {
+        case kEMailNotCovered:
+            return "e-mail notification off for this value";
+        case kEMailNotReported:
+            return "not reported by this printer";
+        default:
+            return nullptr;
+    }
+}
+
 // How many records may be read from a block: the count the library gave, but never past the
 // block's own size, so a wrong count cannot make the probe read foreign memory.
 template <typename Record>
@@ -97,7 +115,8 @@ const InstallableField kInstallableFields[] = {
 };
 
 // The record is handed out also when no option answered (BIDI_ERR_FAILED), so it is released
-// whenever one came back.
+// whenever one came back. That answer with a record means nothing is fitted; without one it is
+// a failure.
 Json Installables(Session& session) {
     Json part = Json::object();
     if (!session.Require(part,
@@ -107,8 +126,11 @@ Json Installables(Session& session) {
     Json calls = Json::array();
     InstallablesRecord* record = nullptr;
     DWORD presence = 0;
-    BIDIPROBE_CALL(session, calls, Attrib_GetInstallableOptions, session.handle, &record,
-                   &presence);
+    const auto nothingFitted = [&record, &presence](LONG result) {
+        return result == BIDI_ERR_FAILED && record && presence == 0 ? "nothing fitted" : nullptr;
+    };
+    BIDIPROBE_CALL_JUDGED(session, calls, nothingFitted, Attrib_GetInstallableOptions,
+                          session.handle, &record, &presence);
     Json options = Json::array();
     if (record) {
         for (const InstallableField& field : kInstallableFields) {
@@ -162,8 +184,8 @@ Json EMailNotification(Session& session, DWORD value) {
         return section;
     }
     Json calls = Json::array();
-    BIDIPROBE_CALL(session, calls, Misc_GetEMailNotification, session.handle,
-                   reinterpret_cast<void*>(static_cast<std::uintptr_t>(value)));
+    BIDIPROBE_CALL_JUDGED(session, calls, EMailLack, Misc_GetEMailNotification, session.handle,
+                          reinterpret_cast<void*>(static_cast<std::uintptr_t>(value)));
     section["calls"] = std::move(calls);
     return section;
 }

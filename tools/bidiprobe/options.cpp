@@ -49,10 +49,12 @@ const char kProgramHelp[] =
     "  templates [--items]     the job templates, with --items their items as well\n"
     "  email VALUE             the e-mail notification answer for VALUE (decimal or 0x hex)\n"
     "\n"
-    "Exit status: 0 when every call answered BIDI_OK; 1 when a call failed, or an export the\n"
-    "command needs is missing (a message on standard error names the first one); 2 for a\n"
-    "usage error; 3 when VYXBIDI.dll cannot be loaded. In dump, an export missing from the DLL\n"
-    "only skips its section.\n";
+    "Exit status: 0 when every call answered BIDI_OK or only said what the printer lacks (the\n"
+    "e-mail answers 0x200B and 0x220A; BIDI_ERR_FAILED from Attrib_GetInstallableOptions with\n"
+    "a record: nothing fitted); 1 when a call failed, or an export the command needs is\n"
+    "missing (a message on standard error names the first one); 2 for a usage error; 3 when\n"
+    "VYXBIDI.dll cannot be loaded. In dump, an export missing from the DLL only skips its\n"
+    "section.\n";
 
 struct CommandInfo {
     const wchar_t* name;

@@ -119,6 +119,7 @@ ProbeRun RunProbe(const Library& library, const Options& options,
         }
     }
     report["failure"] = std::move(failed);
+    report["lacking"] = session.lacking();
     return ProbeRun{std::move(report), failure};
 }
 

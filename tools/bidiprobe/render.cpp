@@ -76,7 +76,9 @@ class Writer {
         for (const Json& call : holder[key]) {
             const std::string name = call["export"].get<std::string>();
             const LONG code = call["code"].get<LONG>();
-            Line(indent + Pad(name, kCallColumn - indent.size()) + ResultText(code));
+            const std::string lacks =
+                call.contains("lacks") ? ": " + call["lacks"].get<std::string>() : "";
+            Line(indent + Pad(name, kCallColumn - indent.size()) + ResultText(code) + lacks);
         }
     }
 
@@ -317,8 +319,13 @@ std::string RenderText(const Json& report) {
     w.Calls(report, "close", "");
     w.Line();
     const Json& failure = report["failure"];
-    w.Line(failure.is_null() ? "Every call answered BIDI_OK."
-                             : "First failure: " + failure["message"].get<std::string>());
+    if (!failure.is_null()) {
+        w.Line("First failure: " + failure["message"].get<std::string>());
+    } else if (report["lacking"].empty()) {
+        w.Line("Every call answered BIDI_OK.");
+    } else {
+        w.Line("No call failed; the printer lacks what is marked above.");
+    }
     return w.text();
 }
 

@@ -30,8 +30,12 @@ std::string ResultText(LONG result) {
     return name + " (" + hex + ")";
 }
 
-Json CallEntry(const char* exportName, LONG result) {
-    return Json{{"export", exportName}, {"result", ResultName(result)}, {"code", result}};
+Json CallEntry(const char* exportName, LONG result, const char* lacks) {
+    Json entry{{"export", exportName}, {"result", ResultName(result)}, {"code", result}};
+    if (lacks) {
+        entry["lacks"] = lacks;
+    }
+    return entry;
 }
 
 std::string Failure::Message() const {

@@ -17,7 +17,7 @@ struct Target {
 };
 
 struct Options {
-    std::uint32_t timeoutMs = 5000;     // each request, from the first byte sent to the last read
+    std::uint32_t timeoutMs = 5000;     // each request, from its name lookup to the last byte read
     std::string user = "vyxbidi";       // requesting-user-name
     bool acceptAnyCertificate = false;  // ipps: take a self-signed or otherwise unchecked one
 };

@@ -23,6 +23,8 @@ const Oid kHrDeviceModem = Mib2({25, 3, 1, 14});
 
 // PrtInputTypeTC, PrtOutputPageDeliveryOrientationTC, PrtMediaPathTypeTC, PresentOnOff,
 // PrtMediaUnitTC and PrtMarkerSuppliesSupplyUnitTC values this mapping looks for.
+constexpr std::int64_t kOtherInputType = 1;
+constexpr std::int64_t kUnknownInputType = 2;
 constexpr std::int64_t kSheetFeedManual = 5;
 constexpr std::int64_t kFaceDown = 4;
 constexpr std::int64_t kLongEdgeDuplex = 3;
@@ -330,9 +332,41 @@ void MapToners(const View& view, Printer& printer) {
     vyxserve::LeadWithColorants(printer.toners);
 }
 
+// A process colour named as a word of its own, in any case ("Cyan toner", "TONER CYAN",
+// "light-magenta"); a letter alone ("C-Toner") names too many other things to count.
+bool NamesProcessColour(const std::string& text) {
+    for (const char* colour : {"cyan", "magenta", "yellow"}) {
+        if (HasWord(text, colour)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Whether a supply holds a process colour: its colorant in the colorant table (through
+// prtMarkerSuppliesColorantIndex), or, for a supply without one there, its description.
+bool SuppliesHoldColour(const View& view, const std::map<std::uint32_t, std::string>& colorants) {
+    for (const Oid& index : view.Rows({kSuppliesColorant, kSuppliesDescription})) {
+        const auto colorant = view.Number(kSuppliesColorant, index);
+        const auto named = colorant && *colorant > 0
+                               ? colorants.find(static_cast<std::uint32_t>(*colorant))
+                               : colorants.end();
+        const std::string text = named != colorants.end() && !named->second.empty()
+                                     ? named->second
+                                     : view.Text(kSuppliesDescription, index);
+        if (NamesProcessColour(text)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Colour by the marker's process colorants or the colorant table; many printers report
+// neither, and then their supplies say it.
 bool ColourCapable(const View& view) {
+    const auto colorants = Colorants(view);
     std::set<std::string> distinct;
-    for (const auto& colorant : Colorants(view)) {
+    for (const auto& colorant : colorants) {
         if (!colorant.second.empty()) {
             distinct.insert(Lower(colorant.second));
         }
@@ -345,7 +379,7 @@ bool ColourCapable(const View& view) {
             return true;
         }
     }
-    return false;
+    return SuppliesHoldColour(view, colorants);
 }
 
 void MapColour(const View& view, Printer& printer) {
@@ -399,6 +433,24 @@ std::optional<std::string> MfpDescription(const View& view) {
     return std::nullopt;
 }
 
+// A manual feed by its prtInputType; where the type is missing or says nothing (other,
+// unknown), by a word of its name or description.
+bool IsManualFeed(const View& view, const Oid& input) {
+    const auto type = view.Number(kInputType, input);
+    if (type && *type != kOtherInputType && *type != kUnknownInputType) {
+        return *type == kSheetFeedManual;
+    }
+    for (const Column column : {kInputName, kInputDescription}) {
+        const std::string text = view.Text(column, input);
+        for (const char* word : {"manual", "bypass", "mp", "mpt", "multipurpose", "multi-purpose"}) {
+            if (HasWord(text, word)) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
 void MapInstallables(const View& view, Printer& printer) {
     auto& options = printer.installables;
 
@@ -444,7 +496,7 @@ void MapInstallables(const View& view, Printer& printer) {
     // A lower tray is an automatic input beyond the first: a manual feed does not count.
     std::vector<std::string> trays;
     for (const Oid& index : view.Rows({kInputType, kInputName, kInputDescription})) {
-        if (view.Number(kInputType, index) != kSheetFeedManual) {
+        if (!IsManualFeed(view, index)) {
             std::string name = view.Text(kInputName, index);
             if (name.empty()) {
                 name = view.Text(kInputDescription, index);
@@ -513,7 +565,11 @@ std::vector<Column> ColumnsFor(Parts parts) {
     std::vector<Column> columns;
     for (std::size_t c = 0; c < kColumnCount; ++c) {
         const Column column = static_cast<Column>(c);
-        const bool colour = column == kMarkerProcessColorants || column == kColorantValue;
+        // Colour: the markers, the colorants, and the supplies' colorants and descriptions
+        // (read in the printer's localization) for a printer that reports neither of the first.
+        const bool colour = column == kMarkerProcessColorants || column == kColorantValue ||
+                            column == kSuppliesColorant || column == kSuppliesDescription ||
+                            column == kGeneralLocalization || column == kLocalizationCharset;
         const bool attributes = column != kMarkerProcessColorants;
         if (parts == Parts::kAll || (parts == Parts::kColour ? colour : attributes)) {
             columns.push_back(column);

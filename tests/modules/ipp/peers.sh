@@ -1,8 +1,9 @@
 #!/bin/sh
 # The IPP module's test peers: for each ANSI code page the tests run in, ippeveprinter serving
 # each printer file (and a second colour printer whose levels the tests change), plus the
-# hostile printer (tests/modules/hostile_printer.py, its HTTP side); all on free loopback
-# ports, with a private D-Bus system bus that ippeveprinter needs even without DNS-SD.
+# hostile printer (tests/modules/hostile_printer.py: its HTTP side, a port where connecting
+# hangs and one that answers a byte at a time); all on free loopback ports, with a private D-Bus
+# system bus that ippeveprinter needs even without DNS-SD.
 #
 #   peers.sh start DIR     starts them; DIR/ports.txt then holds NAME=PORT lines, DIR/pids the
 #                          processes, DIR/ssl the printers' self-signed certificate
@@ -108,9 +109,9 @@ CONF
     dbus-daemon --config-file="$dir/bus.conf" --fork --print-pid >>"$dir/pids"
     export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$bus/socket" HOME="$dir/home" TMPDIR="$dir/tmp"
 
-    set -- $(free_ports 12)
-    bad=$1 closed=$2
-    shift 2
+    set -- $(free_ports 14)
+    bad=$1 closed=$2 stalled=$3 dribble=$4
+    shift 4
     # One at a time: several ippeveprinters meeting a bus without avahi at the same moment
     # sometimes fail to start.
     for cp in 1252 932; do
@@ -119,11 +120,12 @@ CONF
             shift
         done
     done
-    setsid /usr/bin/python3 "$here/../hostile_printer.py" --http-port "$bad" --parent "$owner" \
+    setsid /usr/bin/python3 "$here/../hostile_printer.py" --http-port "$bad" \
+        --stalled-port "$stalled" --dribble-port "$dribble" --parent "$owner" \
         </dev/null >"$dir/bad.log" 2>&1 &
     echo $! >>"$dir/pids"
-    echo "bad=$bad" >>"$dir/ports.txt"
-    echo "closed=$closed" >>"$dir/ports.txt"
+    printf 'bad=%s\nclosed=%s\nstalled=%s\ndribble=%s\n' "$bad" "$closed" "$stalled" "$dribble" \
+        >>"$dir/ports.txt"
 
     # The watchdog: when the owner ends (or after two hours), it stops the processes of this
     # start, by PID; a normal stop ends the watchdog with them.

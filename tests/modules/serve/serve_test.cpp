@@ -64,25 +64,36 @@ class Served : public ::testing::Test {
     }
 };
 
-TEST_F(Served, TheConnectionsSnapshotServesTheFirstFamilyAndEachLaterOneTakesItsOwn) {
+TEST_F(Served, EachFamilysFirstUseAnswersFromTheConnectionAndOnlyLaterUsesAskAgain) {
     ASSERT_EQ(module_.initialized(), 0);
     ASSERT_EQ(Connect(), 0);
     ASSERT_EQ(module_.Call(vyxquery::Attribute_OpenSession, "", ""), 0);
     EXPECT_EQ(Tray(), "snapshot 1 all");
     ASSERT_EQ(module_.Call(vyxquery::Color_OpenSession, "", "", "", "", "", ""), 0);
-    EXPECT_EQ(FeatureName(), "snapshot 2");
-    ASSERT_EQ(Reopen(), 0);
-    EXPECT_EQ(Tray(), "snapshot 3 attributes");
-    EXPECT_EQ(FeatureName(), "snapshot 2") << "an open session keeps its own snapshot";
-
+    EXPECT_EQ(FeatureName(), "snapshot 1");
     LONG count = 0;
     EXPECT_EQ(module_.Call(vyxquery::JobTPlate_QueryTemplateNames, &count), 0);
     EXPECT_EQ(count, 1);
+    EXPECT_EQ(TemplateName(), "snapshot 1");
+
+    ASSERT_EQ(Reopen(), 0);
+    EXPECT_EQ(Tray(), "snapshot 2 attributes");
+    EXPECT_EQ(FeatureName(), "snapshot 1") << "an open session keeps its own snapshot";
+    ASSERT_EQ(ReopenColour(), 0);
+    EXPECT_EQ(FeatureName(), "snapshot 3");
+    EXPECT_EQ(module_.Call(vyxquery::JobTPlate_QueryTemplateNames, &count), 0);
     EXPECT_EQ(TemplateName(), "snapshot 4");
-    // The e-mail setting comes from the last snapshot that held it: the third (events 3).
-    EXPECT_EQ(module_.Call(vyxquery::Misc_GetEMail_Notification, reinterpret_cast<void*>(3)), 0);
-    EXPECT_EQ(module_.Call(vyxquery::Misc_GetEMail_Notification, reinterpret_cast<void*>(4)),
+    // The e-mail setting comes from the last snapshot that held it: the second (events 2).
+    EXPECT_EQ(module_.Call(vyxquery::Misc_GetEMail_Notification, reinterpret_cast<void*>(2)), 0);
+    EXPECT_EQ(module_.Call(vyxquery::Misc_GetEMail_Notification, reinterpret_cast<void*>(1)),
               kEMailOff);
+
+    // A new connection serves each family once more from its own snapshot.
+    ASSERT_EQ(Connect(), 0);
+    ASSERT_EQ(Reopen(), 0);
+    EXPECT_EQ(Tray(), "snapshot 5 all");
+    EXPECT_EQ(module_.Call(vyxquery::JobTPlate_QueryTemplateNames, &count), 0);
+    EXPECT_EQ(TemplateName(), "snapshot 5");
 }
 
 TEST_F(Served, ASelectionThePrinterCannotTakeIsKeptForTheContextsLife) {
@@ -115,6 +126,9 @@ TEST_F(Served, TheSourcesCodesComeBackAndAFailedOpenLeavesNoSession) {
     EXPECT_EQ(Reopen(), 0x2191);
     LONG count = 0;
     EXPECT_EQ(module_.Call(vyxquery::Attribute_GetNumTrays, &count), kNoSession);
+    EXPECT_EQ(module_.Call(vyxquery::JobTPlate_QueryTemplateNames, &count), 0);
+    EXPECT_EQ(count, 1);
+    count = 0;
     EXPECT_EQ(module_.Call(vyxquery::JobTPlate_QueryTemplateNames, &count), 0x2191);
     EXPECT_EQ(count, 0);
     EXPECT_EQ(TemplateName(), "snapshot 1") << "the last good snapshot still answers";

@@ -2,6 +2,9 @@
 // installable options, the colour mode, and the printer's text encodings.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "codes.h"
 #include "fake_agent.h"
 #include "snapshot.h"
@@ -312,6 +315,86 @@ TEST(SnmpMapping, AnAgentWithoutThePrinterMibIsNoPrinter) {
     EXPECT_EQ(p.features.at(0).options.size(), 1u);
 }
 
+// Without process colorants above 1 and without two colorants in the colorant table, the
+// supplies say whether the printer prints in colour; the colour session's own walk reads them.
+TEST(SnmpMapping, ColourFromTheSuppliesWhereMarkersAndColorantsSayNothing) {
+    const struct {
+        const char* name;
+        std::vector<std::string> descriptions;
+        std::vector<std::uint32_t> colorantIndexes;  // one per supply, 0: none
+        std::vector<std::string> colorantTable;      // rows 1, 2, ...
+        bool colour;
+    } cases[] = {
+        {"words of the descriptions", {"Black Toner", "Cyan Toner"}, {}, {}, true},
+        {"in capitals, after the supply type", {"TONER BLACK", "TONER MAGENTA"}, {}, {}, true},
+        {"a shade of a process colour", {"Black ink", "light-yellow ink"}, {}, {}, true},
+        {"letters alone", {"C-Toner", "M-Toner", "Y-Toner", "K-Toner"}, {}, {}, false},
+        {"inside another word", {"Black toner", "Yellowing kit"}, {}, {}, false},
+        {"black only", {"Black toner", "Drum", "Waste toner"}, {}, {}, false},
+        {"the colorant of the supply", {"Toner A"}, {1}, {"cyan"}, true},
+        {"the colorant before the description", {"Cyan toner"}, {1}, {"black"}, false},
+        {"a colorant index with no row", {"Cyan toner"}, {2}, {"black"}, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Mib mib;
+        for (std::uint32_t i = 0; i < c.descriptions.size(); ++i) {
+            mib.Text(kSuppliesDescription, {1, i + 1}, c.descriptions[i]);
+            if (i < c.colorantIndexes.size()) {
+                mib.Number(kSuppliesColorant, {1, i + 1}, c.colorantIndexes[i]);
+            }
+        }
+        for (std::uint32_t i = 0; i < c.colorantTable.size(); ++i) {
+            mib.Text(kColorantValue, {1, i + 1}, c.colorantTable[i]);
+        }
+        mib.Number(kMarkerProcessColorants, {1, 1}, 1);
+        vyxserve::Printer p;
+        ASSERT_EQ(mib.Snapshot(Parts::kColour, p), 0);
+        EXPECT_EQ(p.features.at(0).options.size(), c.colour ? 2u : 1u);
+    }
+}
+
+// A manual feed is never the lower tray: by its prtInputType, or by a word of its name or
+// description where the type is missing or says nothing.
+TEST(SnmpMapping, AManualFeedIsNeverTheLowerTray) {
+    const struct {
+        std::int64_t type;  // of the second input; 0: not reported
+        const char* name;
+        const char* description;
+        const char* lowerTray;  // null: not fitted
+    } cases[] = {
+        {0, "Tray 2", "", "Tray 2"},
+        {0, "MANUAL TRAY", "", nullptr},
+        {0, "MP Tray", "", nullptr},
+        {0, "", "Bypass", nullptr},
+        {0, "Tray 5 (MPT)", "", nullptr},
+        {2, "Multi-purpose feeder", "", nullptr},
+        {1, "Multipurpose", "", nullptr},
+        {0, "Impart tray", "", "Impart tray"},
+        {5, "Tray 2", "", nullptr},
+        {3, "Manual tray", "", "Manual tray"},  // the type says it is fed automatically
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + c.description);
+        Mib mib;
+        mib.Text(kInputName, {1, 1}, "Tray 1");
+        if (c.type != 0) {
+            mib.Number(kInputType, {1, 1}, 4);
+            mib.Number(kInputType, {1, 2}, c.type);
+        }
+        mib.Text(kInputName, {1, 2}, c.name);
+        mib.Text(kInputDescription, {1, 2}, c.description);
+        vyxserve::Printer p;
+        ASSERT_EQ(mib.Snapshot(Parts::kAttributes, p), 0);
+        ASSERT_EQ(p.trays.size(), 2u);
+        if (c.lowerTray) {
+            ExpectInstallable(p, vyxserve::kLowerTray, true, c.lowerTray);
+        } else {
+            ExpectInstallable(p, vyxserve::kLowerTray, false, "Lower tray");
+        }
+    }
+}
+
 TEST(SnmpMapping, EachPartWalksOnlyItsColumns) {
     Mib mib;
     mib.Text(kColorantValue, {1, 1}, "black");
@@ -321,7 +404,7 @@ TEST(SnmpMapping, EachPartWalksOnlyItsColumns) {
     EXPECT_EQ(p.features.at(0).options.size(), 2u);
     ASSERT_EQ(mib.agent.requests.size(), 1u);
     EXPECT_EQ(mib.agent.requests[0].pdu.varBinds.size(), ColumnsFor(Parts::kColour).size());
-    EXPECT_EQ(ColumnsFor(Parts::kColour).size(), 2u);
+    EXPECT_EQ(ColumnsFor(Parts::kColour).size(), 6u);
     EXPECT_EQ(ColumnsFor(Parts::kAll).size(), static_cast<std::size_t>(kColumnCount));
     EXPECT_EQ(ColumnsFor(Parts::kAttributes).size(), static_cast<std::size_t>(kColumnCount) - 1);
 }

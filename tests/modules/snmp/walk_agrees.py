@@ -10,12 +10,14 @@ import sys
 
 PRT = '.1.3.6.1.2.1.43'
 INPUT, OUTPUT, SUPPLY = PRT + '.8.2.1', PRT + '.9.2.1', PRT + '.11.1.1'
+MARKER = PRT + '.10.2.1'
 COLORANT, PATH, FINISHER = PRT + '.12.1.1', PRT + '.13.4.1', PRT + '.30.1.1'
 LOCALIZATION = PRT + '.7.1.1'
 HR_DEVICE, SYS_DESCR = '.1.3.6.1.2.1.25.3.2.1', '.1.3.6.1.2.1.1.1'
 CHARSETS = {106: 'utf-8', 17: 'shift_jis', 4: 'latin-1'}
 # The labels the module shows for the registered media type keywords these recordings use.
 MEDIA_TYPES = {'stationery': 'Plain paper', 'envelope': 'Envelope'}
+MANUAL_WORDS = ['manual', 'bypass', 'mp', 'mpt', 'multipurpose', 'multi-purpose']
 BITS = ['sorter', 'duplex', 'lowerTray', 'fax', 'finisher', 'faceDownUnit', 'finisherType',
         'finisherOption', 'mfpOption']
 
@@ -59,7 +61,8 @@ def has_word(text, words):
 
 def expected(port, community):
     w = {}
-    for table in (INPUT, OUTPUT, SUPPLY, COLORANT, PATH, FINISHER, LOCALIZATION, HR_DEVICE, SYS_DESCR):
+    for table in (INPUT, OUTPUT, MARKER, SUPPLY, COLORANT, PATH, FINISHER, LOCALIZATION, HR_DEVICE,
+                  SYS_DESCR):
         w.update(snmpwalk(port, community, table))
     charset = w.get(LOCALIZATION + '.4.1.1', 106)
     # Through the ANSI code page of the probe's run (1252), as the library hands texts out.
@@ -78,7 +81,14 @@ def expected(port, community):
         toners.append({'text1': text(description), 'value1': percent, 'value2': level})
     outputs = rows(w, OUTPUT + '.20')
     present = [v for v in rows(w, FINISHER + '.3').values() if v != 5]
-    trays_not_manual = [r for r, t in rows(w, INPUT + '.2').items() if t != 5]
+    types = rows(w, INPUT + '.2')
+
+    def manual(r):  # by its type; without a telling one, by its name or description
+        if types.get(r) not in (None, 1, 2):
+            return types[r] == 5
+        names = [text(w.get('%s.%d.1.%d' % (INPUT, c, r), b'')) for c in (13, 18)]
+        return any(has_word(n, MANUAL_WORDS) for n in names)
+    trays_not_manual = [r for r in inputs if not manual(r)]
     descriptions = [v.decode('ascii', 'replace') for k, v in w.items()
                     if k.startswith(HR_DEVICE + '.3.') or k.startswith(SYS_DESCR)]
     fitted = {
@@ -94,16 +104,22 @@ def expected(port, community):
         'mfpOption': any(has_word(d, ['mfp', 'multifunction', 'multi-function', 'scanner', 'copier'])
                          for d in descriptions),
     }
-    colorants = {v.lower() for v in rows(w, COLORANT + '.4').values()}
+    # Colour: by the colorant table or the markers, else by a supply's colorant or description.
+    colorants = rows(w, COLORANT + '.4')
+    supply_colours = [colorants.get(w.get('%s.3.1.%d' % (SUPPLY, r), 0)) or description
+                      for r, description in rows(w, SUPPLY + '.6').items()]
+    colour = (len({v.lower() for v in colorants.values()}) > 1 or
+              any(v > 1 for v in rows(w, MARKER + '.6').values()) or
+              any(has_word(text(c), ['cyan', 'magenta', 'yellow']) for c in supply_colours))
     mask = sum(1 << i for i, name in enumerate(BITS) if fitted[name])
-    return trays, toners, mask, 2 if len(colorants) > 1 else 1
+    return trays, toners, mask, 2 if colour else 1
 
 
 def main(ports_file, runner, probe):
     ports = dict(line.strip().split('=') for line in open(ports_file) if '=' in line)
     port = int(ports['snmpsim'])
     failures = 0
-    for community in ('colour-mfp', 'mono-laser'):
+    for community in ('colour-mfp', 'mono-laser', 'colour-no-colorants'):
         trays, toners, mask, options = expected(port, community)
         run = subprocess.run([runner, probe, '--printer', 'snmp://127.0.0.1:%d' % port,
                               '--second', 'community=' + community, '--json', 'dump'],
