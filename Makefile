@@ -97,3 +97,15 @@ run-snmp: build
 	@WINEPREFIX=$(abspath $(BUILD))/wineprefix /usr/bin/python3 tests/modules/snmp/agents.py run \
 		tests/modules/snmp/recordings -- ./tools/wine/run.sh $(BUILD)/bin/bidiprobe.exe \
 		--printer snmp://127.0.0.1:@PORT@ --second community=$(SNMP_PRINTER) $(RUN_ARGS)
+
+# The release zip: both architectures, each built only as far as the zip needs, laid out by
+# tools/dist/make-dist.sh as $(BUILD)/dist/vyxbidi-<version>.zip, the only file left there.
+BUILD_X64 ?= $(BUILD)/x64
+DIST_TARGETS = vyxbidi vyxsim vyxipp vyxsnmp bidiprobe
+.PHONY: dist
+dist: configure
+	cmake --build $(BUILD) -j $(JOBS) --target $(DIST_TARGETS)
+	cmake -S . -B $(BUILD_X64) -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-x86_64.cmake \
+		-DVYX_X86_BUILD_DIR=$(abspath $(BUILD)) $(CMAKE_FLAGS)
+	cmake --build $(BUILD_X64) -j $(JOBS) --target $(DIST_TARGETS)
+	./tools/dist/make-dist.sh $(BUILD) $(BUILD_X64) $(BUILD)/dist

@@ -1,7 +1,10 @@
 # Rebuilds a DLL's import library so that C and C++ callers of its __stdcall exports link
 # without fuzzy matching: each plain name in the .def gets its @N decoration back from the
 # DLL's symbol table, and dlltool maps the decorated symbol to the plain export name.
-#   cmake -DDEF=... -DDLL=... -DIMPLIB=... -DNM=... -DDLLTOOL=... -P decorated-import-lib.cmake
+# Given MSVC_IMPLIB and LLVM_DLLTOOL, it also writes the import library for Visual Studio's
+# linker from the same decorated list.
+#   cmake -DDEF=... -DDLL=... -DIMPLIB=... -DNM=... -DDLLTOOL=...
+#         [-DMSVC_IMPLIB=... -DLLVM_DLLTOOL=...] -P decorated-import-lib.cmake
 file(STRINGS "${DEF}" lines)
 execute_process(COMMAND "${NM}" "${DLL}" OUTPUT_VARIABLE symbols COMMAND_ERROR_IS_FATAL ANY)
 
@@ -27,3 +30,11 @@ execute_process(
     COMMAND "${DLLTOOL}" --kill-at --input-def "${decorated}" --dllname "${library}"
             --output-lib "${IMPLIB}"
     COMMAND_ERROR_IS_FATAL ANY)
+
+# The short import format; -k keeps the decorated symbols for the caller's linker while the name
+# type "undecorate" has the loader look up the plain export.
+if(MSVC_IMPLIB)
+    execute_process(
+        COMMAND "${LLVM_DLLTOOL}" -m i386 -k -d "${decorated}" -l "${MSVC_IMPLIB}"
+        COMMAND_ERROR_IS_FATAL ANY)
+endif()

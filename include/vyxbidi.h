@@ -5,9 +5,16 @@
 #include <windows.h>
 #include <stddef.h>
 
+/* C++11 or later. Visual C++ leaves __cplusplus at 199711L unless told otherwise
+ * (/Zc:__cplusplus) and names the language it compiles in _MSVC_LANG instead. */
+#if defined(__cplusplus) && \
+    (__cplusplus >= 201103L || (defined(_MSVC_LANG) && _MSVC_LANG >= 201103L))
+#define VYXBIDI_CPLUSPLUS11 1
+#endif
+
 /* Layout checks. C11 and C++11 have a static assertion of their own; earlier C and C++ get one
  * from an array type whose size is negative when the check fails. */
-#if defined(__cplusplus) && (__cplusplus >= 201103L || (defined(_MSC_VER) && _MSC_VER >= 1600))
+#if defined(VYXBIDI_CPLUSPLUS11)
 #define VYXBIDI_STATIC_ASSERT(cond, msg) static_assert(cond, msg)
 #elif !defined(__cplusplus) && defined(__STDC_VERSION__) && __STDC_VERSION__ >= 201112L
 #define VYXBIDI_STATIC_ASSERT(cond, msg) _Static_assert(cond, msg)

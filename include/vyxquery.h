@@ -98,7 +98,7 @@ VYXQUERY_ENTRY_POINTS(VYXQUERY_PROTOTYPE_)
 #endif
 
 /* The typed table needs C++11 (constexpr); earlier C++ gets the C part only. */
-#if defined(__cplusplus) && (__cplusplus >= 201103L || (defined(_MSC_VER) && _MSC_VER >= 1600))
+#ifdef VYXBIDI_CPLUSPLUS11
 namespace vyxquery {
 
 /* One entry point: the name it is exported under and the type it is called through. */
