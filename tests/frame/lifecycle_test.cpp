@@ -2,11 +2,13 @@
 #include <gtest/gtest.h>
 #include <vyxbidi.h>
 
+#include <cstring>
 #include <memory>
 #include <string>
 
 #include "support/debug_trace.h"
 #include "support/global_memory_watch.h"
+#include "support/layout.h"
 #include "support/scratch.h"
 #include "support/scripted_module.h"
 
@@ -77,6 +79,13 @@ TEST(Initialize, TriesTheFourCandidatesInOrder) {
             EXPECT_EQ(handle->queryContext, nullptr);
             ASSERT_EQ(module.CallNames(), std::vector<std::string>{"VyxQuery_Initialize"});
             EXPECT_EQ(module.Calls()[0].context, &handle->queryContext);
+            // The same, byte by byte, where a caller of this architecture reads them.
+            const auto* bytes = reinterpret_cast<const BYTE*>(handle);
+            LONG kind = -1;
+            std::memcpy(&kind, bytes + vyxtest::layout::kHandleKind, sizeof kind);
+            EXPECT_EQ(kind, c.kind);
+            EXPECT_EQ(reinterpret_cast<const BYTE*>(module.Calls()[0].context),
+                      bytes + vyxtest::layout::kHandleQueryContext);
             EXPECT_EQ(module.Calls()[0].args[0].text, Ansi(scratch.Path() + L"printer.DLL"));
             EXPECT_EQ(module.Calls()[0].args[0].blockBytes, 256u);
             EXPECT_EQ(VyxBiDi_Terminate(handle), BIDI_OK);
@@ -248,7 +257,7 @@ TEST(Initialize, SuccessKeepsOnlyTheHandle) {
     ASSERT_EQ(VyxBiDi_Initialize(&handle, CallerPathFor(L"full").c_str()), BIDI_OK);
     ASSERT_EQ(memory.LiveBlocks().size(), 1u);
     EXPECT_TRUE(memory.IsLive(handle));
-    EXPECT_EQ(memory.LiveBlocks().begin()->second, sizeof(BiDiHandle));
+    EXPECT_EQ(memory.LiveBlocks().begin()->second, vyxtest::layout::kHandleSize);
     EXPECT_EQ(VyxBiDi_Terminate(handle), BIDI_OK);
     EXPECT_TRUE(memory.LiveBlocks().empty());
 }
