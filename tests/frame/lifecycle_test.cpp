@@ -94,6 +94,57 @@ TEST(Initialize, TriesTheFourCandidatesInOrder) {
     }
 }
 
+TEST(Initialize, PassesOverQueryModulesOfTheOtherArchitecture) {
+    const std::wstring other = VariantPath(L"other_architecture");
+    // The premise: the file is there, and the system refuses it in this process for its format.
+    SetLastError(0);
+    ASSERT_EQ(LoadLibraryW(other.c_str()), nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_BAD_EXE_FORMAT));
+
+    enum Placed { kNothing, kOther, kOwn };
+    const struct {
+        const char* label;
+        Placed derivedSnm, fixedSnm, derivedCin, fixedCin;
+        int winner;  // the candidate (0 to 3) the handle must hold, or -1 for none
+    } cases[] = {
+        {"derived SNM of the other architecture", kOther, kOwn, kOwn, kOwn, 1},
+        {"both SNM candidates of the other one", kOther, kOther, kOwn, kOwn, 2},
+        {"only the last candidate of this one", kOther, kOther, kOther, kOwn, 3},
+        {"a null path: the fixed SNM of the other one", kNothing, kOther, kNothing, kOwn, 3},
+        {"every candidate of the other one", kOther, kOther, kOther, kOther, -1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        ScratchDirectory scratch;
+        const std::wstring targets[] = {L"printer.SNM", kFixedSnm, L"printer.CIN", kFixedCin};
+        const Placed placed[] = {c.derivedSnm, c.fixedSnm, c.derivedCin, c.fixedCin};
+        std::wstring winner;
+        for (int i = 0; i < 4; ++i) {
+            if (placed[i] != kNothing) {
+                const std::wstring at =
+                    scratch.Place(placed[i] == kOther ? other : VariantPath(L"full"), targets[i]);
+                if (i == c.winner) {
+                    winner = at;
+                }
+            }
+        }
+        const bool nullPath = c.derivedSnm == kNothing;
+        const std::wstring caller = scratch.Path() + L"printer.DLL";
+        BiDiHandle* handle = kUnwritten;
+        if (c.winner < 0) {
+            EXPECT_EQ(VyxBiDi_Initialize(&handle, caller.c_str()), BIDI_ERR_FAILED);
+            EXPECT_EQ(handle, kUnwritten);
+            continue;
+        }
+        ScriptedModule module(winner);
+        ASSERT_EQ(VyxBiDi_Initialize(&handle, nullPath ? nullptr : caller.c_str()), BIDI_OK);
+        EXPECT_EQ(handle->module, module.module());
+        EXPECT_EQ(handle->kind, c.winner < 2 ? 0 : 1);
+        EXPECT_EQ(module.CallNames(), std::vector<std::string>{"VyxQuery_Initialize"});
+        EXPECT_EQ(VyxBiDi_Terminate(handle), BIDI_OK);
+    }
+}
+
 TEST(Initialize, FailsWhenNoCandidateLoads) {
     ScratchDirectory scratch;
     BiDiHandle* handle = kUnwritten;
