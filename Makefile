@@ -1,7 +1,28 @@
 # Set-up, build and test of VYXBIDI.dll. `make test` works on a fresh Debian machine.
+#
+# One CMake description, one build folder per architecture: $(BUILD) holds the x86 build,
+# $(BUILD_X64) the x64 one. `make test` builds and tests both; the other targets work on the
+# folder ARCH names (x86, the default, or x64): `make run ARCH=x64`.
 BUILD ?= build
+BUILD_X64 ?= $(BUILD)/x64
+ARCH ?= x86
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
+
+ifeq ($(ARCH),x86)
+ARCH_BUILD = $(BUILD)
+else ifeq ($(ARCH),x64)
+ARCH_BUILD = $(BUILD_X64)
+else
+$(error ARCH is x86 or x64, not "$(ARCH)")
+endif
+
+CONFIGURE_x86 = cmake -S . -B $(BUILD) -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-i686.cmake $(CMAKE_FLAGS)
+# The x64 folder's tests may also use the x86 build, which `make test` builds first.
+CONFIGURE_x64 = cmake -S . -B $(BUILD_X64) -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-x86_64.cmake -DVYX_X86_BUILD_DIR=$(abspath $(BUILD)) $(CMAKE_FLAGS)
+CONFIGURE = $(CONFIGURE_$(ARCH))
+# The folder's own wine prefix (tools/wine/prefix.sh makes it on first use).
+WINE_ENV = WINEPREFIX=$(abspath $(ARCH_BUILD))/wineprefix
 
 .PHONY: all setup configure build test run install clean fuzz
 
@@ -11,101 +32,130 @@ setup:
 	./tools/setup/install-deps.sh
 
 configure: setup
-	cmake -S . -B $(BUILD) -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-i686.cmake $(CMAKE_FLAGS)
+	$(CONFIGURE)
 
 build: configure
-	cmake --build $(BUILD) -j $(JOBS)
+	cmake --build $(ARCH_BUILD) -j $(JOBS)
 
-test: build
-	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+# Both architectures: each folder is built, then the x86 tests run (32-bit programs under
+# WoW64) and the x64 tests after them, each folder against its own prefix and test printers.
+# Fails when either fails; both always run.
+test: setup
+	$(CONFIGURE_x86)
+	cmake --build $(BUILD) -j $(JOBS)
+	$(CONFIGURE_x64)
+	cmake --build $(BUILD_X64) -j $(JOBS)
+	@status=0; \
+	echo "==== x86 tests ($(BUILD))"; \
+	(cd $(BUILD) && ctest --output-on-failure -j $(JOBS)) || status=1; \
+	echo "==== x64 tests ($(BUILD_X64))"; \
+	(cd $(BUILD_X64) && ctest --output-on-failure -j $(JOBS)) || status=1; \
+	exit $$status
+
+# Builds only the targets given, with the set-up, configure, build and the prefix's creation
+# going to a log that is shown only when one of them fails, so that the report is the first
+# thing on the screen.   $(call quiet_build,TARGETS)
+RUN_LOG = $(ARCH_BUILD)/run-build.log
+define quiet_build
+	@mkdir -p $(ARCH_BUILD)
+	@if ! { ./tools/setup/install-deps.sh && $(CONFIGURE) && \
+	        cmake --build $(ARCH_BUILD) -j $(JOBS) --target $(1) && \
+	        ./tools/wine/prefix.sh $(abspath $(ARCH_BUILD))/wineprefix; } >$(RUN_LOG) 2>&1; then \
+	    cat $(RUN_LOG); echo "make $@: the build failed; its output is above and in $(RUN_LOG)" >&2; exit 1; \
+	fi
+endef
 
 # The main job: bidiprobe's report of the simulated printer, under wine.
-# `make run RUN_ARGS="select ColorMode Mono"` runs another command. Only what the report needs is
-# built, and the set-up and build output goes to a log, shown only when they fail, so that the
-# report is the first thing on the screen.
+# `make run RUN_ARGS="select ColorMode Mono"` runs another command; `make run ARCH=x64` the same
+# report through the x64 build.
 RUN_ARGS ?= dump
 RUN_TARGETS = vyxbidi vyxsim vyxsim_reduced bidiprobe
-RUN_LOG = $(BUILD)/run-build.log
 run:
-	@mkdir -p $(BUILD)
-	@if ! { ./tools/setup/install-deps.sh && \
-	        cmake -S . -B $(BUILD) -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-i686.cmake $(CMAKE_FLAGS) && \
-	        cmake --build $(BUILD) -j $(JOBS) --target $(RUN_TARGETS); } >$(RUN_LOG) 2>&1; then \
-	    cat $(RUN_LOG); echo "make run: the build failed; its output is above and in $(RUN_LOG)" >&2; exit 1; \
-	fi
-	@WINEPREFIX=$(abspath $(BUILD))/wineprefix ./tools/wine/run.sh $(BUILD)/bin/bidiprobe.exe $(RUN_ARGS)
+	$(call quiet_build,$(RUN_TARGETS))
+	@$(WINE_ENV) ./tools/wine/run.sh $(ARCH_BUILD)/bin/bidiprobe.exe $(RUN_ARGS)
 
 # A longer randomised run against the hostile query module than the one in `make test`:
-#   make fuzz ITERATIONS=1000000 SEED=7 CODEPAGE=932
+#   make fuzz ITERATIONS=1000000 SEED=7 CODEPAGE=932 [ARCH=x64]
 ITERATIONS ?= 1000000
 SEED ?= 20240611
 CODEPAGE ?= 1252
 fuzz: build
-	cd $(BUILD)/bin && WINEPREFIX=$(abspath $(BUILD))/wineprefix \
+	cd $(ARCH_BUILD)/bin && $(WINE_ENV) \
 		LC_ALL=$(if $(filter 932,$(CODEPAGE)),ja_JP.UTF-8,C.UTF-8) \
 		VYX_FUZZ_ITERATIONS=$(ITERATIONS) VYX_FUZZ_SEED=$(SEED) \
 		$(CURDIR)/tools/wine/run.sh ./hostile_tests.exe
 
 install: build
-	cmake --install $(BUILD) --prefix $(or $(PREFIX),$(BUILD)/install)
+	cmake --install $(ARCH_BUILD) --prefix $(or $(PREFIX),$(ARCH_BUILD)/install)
 
+# Both folders: the x64 one lies inside the x86 one.
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(BUILD_X64)
 
 # The benchmark under wine: every figure in code page 1252, then the template figures in 932,
 # then a whole property sheet through the IPP and SNMP modules against local printers.
 # BENCH_ARGS passes options on, e.g. BENCH_ARGS="--rounds 31"; NET_BENCH_ARGS="--rounds 31".
-BENCH_RUN = cd $(BUILD)/bench && WINEPREFIX=$(abspath $(BUILD))/wineprefix
+# `make bench ARCH=x64` gives the figures of the x64 build.
+BENCH_RUN = cd $(ARCH_BUILD)/bench && $(WINE_ENV)
 
 .PHONY: bench
 bench: configure
-	cmake --build $(BUILD) -j $(JOBS) --target vyxbench
+	cmake --build $(ARCH_BUILD) -j $(JOBS) --target vyxbench
 	$(BENCH_RUN) LC_ALL=C.UTF-8 $(CURDIR)/tools/wine/run.sh ./vyxbench.exe $(BENCH_ARGS)
 	$(BENCH_RUN) LC_ALL=ja_JP.UTF-8 $(CURDIR)/tools/wine/run.sh ./vyxbench.exe --templates $(BENCH_ARGS)
-	cmake --build $(BUILD) -j $(JOBS) --target vyxnetbench
-	LC_ALL=C.UTF-8 ./bench/net/run-net-bench.sh $(BUILD) $(NET_BENCH_ARGS)
+	cmake --build $(ARCH_BUILD) -j $(JOBS) --target vyxnetbench
+	LC_ALL=C.UTF-8 ./bench/net/run-net-bench.sh $(ARCH_BUILD) $(NET_BENCH_ARGS)
 
 # The network codecs' fuzz targets for longer than `make test` gives them, each for SECONDS,
-# going on from the inputs earlier runs found (kept in build/native/fuzz-work):
+# going on from the inputs earlier runs found (kept in build/native/fuzz-work). They are host
+# code, built in the x86 folder.
 #   make fuzz-net SECONDS=600
 SECONDS ?= 300
 .PHONY: fuzz-net
-fuzz-net: build
+fuzz-net:
+	$(MAKE) build ARCH=x86
 	cd $(BUILD)/native && cmake -DVYX_FUZZ_SECONDS=$(SECONDS) . >/dev/null && cmake --build . && \
 		ctest -R _fuzzer --output-on-failure --timeout $$(( $(SECONDS) * 3 + 120 )); \
 		status=$$?; cmake -DVYX_FUZZ_SECONDS=4 . >/dev/null; exit $$status
 
 # The IPP query module against a local IPP Everywhere printer: ippeveprinter serving the colour
 # test printer (IPP_PRINTER=mono for the plain one) on a free loopback port, probed through the
-# library by bidiprobe, then stopped. RUN_ARGS picks the command as for `make run`.
+# library by bidiprobe, then stopped. RUN_ARGS and ARCH as for `make run`; only the library, the
+# IPP module and bidiprobe are built, and the printers' start goes to the log too.
 IPP_PRINTER ?= colour
+IPP_RUN_TARGETS = vyxbidi vyxipp bidiprobe
 .PHONY: run-ipp
-run-ipp: build
-	@peers=$(abspath $(BUILD))/ipp-run; \
+run-ipp:
+	$(call quiet_build,$(IPP_RUN_TARGETS))
+	@peers=$(abspath $(ARCH_BUILD))/ipp-run; \
 	trap './tests/modules/ipp/peers.sh stop "$$peers"' EXIT INT TERM; \
-	./tests/modules/ipp/peers.sh start "$$peers" && \
+	if ! ./tests/modules/ipp/peers.sh start "$$peers" >>$(RUN_LOG) 2>&1; then \
+	    cat $(RUN_LOG); echo "make $@: the test printers did not start; see $(RUN_LOG)" >&2; exit 1; \
+	fi; \
 	port=$$(sed -n 's/^$(IPP_PRINTER)\.1252=//p' "$$peers/ports.txt") && \
-	WINEPREFIX=$(abspath $(BUILD))/wineprefix ./tools/wine/run.sh $(BUILD)/bin/bidiprobe.exe \
+	$(WINE_ENV) ./tools/wine/run.sh $(ARCH_BUILD)/bin/bidiprobe.exe \
 		--printer ipp://127.0.0.1:$$port/ipp/print $(RUN_ARGS)
 
 # The SNMP module against a local agent: snmpsimd serves one of the project's recordings (the
 # data file's name is its community), bidiprobe probes it through bin/snmp/VYXBIDI.SNM, and the
-# agent is stopped. `make run-snmp SNMP_PRINTER=mono-laser RUN_ARGS="--json dump"`.
+# agent is stopped. `make run-snmp SNMP_PRINTER=mono-laser RUN_ARGS="--json dump"`; ARCH as for
+# `make run`. Only the library, the SNMP module and bidiprobe are built.
 SNMP_PRINTER ?= colour-mfp
+SNMP_RUN_TARGETS = vyxbidi vyxsnmp bidiprobe
 .PHONY: run-snmp
-run-snmp: build
-	@WINEPREFIX=$(abspath $(BUILD))/wineprefix /usr/bin/python3 tests/modules/snmp/agents.py run \
-		tests/modules/snmp/recordings -- ./tools/wine/run.sh $(BUILD)/bin/bidiprobe.exe \
+run-snmp:
+	$(call quiet_build,$(SNMP_RUN_TARGETS))
+	@$(WINE_ENV) /usr/bin/python3 tests/modules/snmp/agents.py run \
+		tests/modules/snmp/recordings -- ./tools/wine/run.sh $(ARCH_BUILD)/bin/bidiprobe.exe \
 		--printer snmp://127.0.0.1:@PORT@ --second community=$(SNMP_PRINTER) $(RUN_ARGS)
 
 # The release zip: both architectures, each built only as far as the zip needs, laid out by
 # tools/dist/make-dist.sh as $(BUILD)/dist/vyxbidi-<version>.zip, the only file left there.
-BUILD_X64 ?= $(BUILD)/x64
 DIST_TARGETS = vyxbidi vyxsim vyxipp vyxsnmp bidiprobe
 .PHONY: dist
-dist: configure
+dist: setup
+	$(CONFIGURE_x86)
 	cmake --build $(BUILD) -j $(JOBS) --target $(DIST_TARGETS)
-	cmake -S . -B $(BUILD_X64) -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-x86_64.cmake \
-		-DVYX_X86_BUILD_DIR=$(abspath $(BUILD)) $(CMAKE_FLAGS)
+	$(CONFIGURE_x64)
 	cmake --build $(BUILD_X64) -j $(JOBS) --target $(DIST_TARGETS)
 	./tools/dist/make-dist.sh $(BUILD) $(BUILD_X64) $(BUILD)/dist

@@ -46,23 +46,30 @@ const char* FindByte(const char* from, const char* end, char wanted) noexcept {
 
 // Widens segments one after the other, most of them without a call into the code page: a
 // segment whose first 63 bytes are all standalone bytes gives the same units through their table
-// as through the code page; any other is converted, only as far as its first 63 characters reach.
+// (16 at a time where they keep their values) as through the code page; any other is converted,
+// only as far as its first 63 characters reach.
 class SegmentWidener {
   public:
     void Widen(WCHAR (&dest)[kItemFieldUnits], const char* source, std::size_t length) noexcept {
         const unsigned known = table_.Limit();
         const auto* bytes = reinterpret_cast<const unsigned char*>(source);
         const std::size_t kept = std::min(length, kItemFieldUnits - 1);
-        if (!std::all_of(bytes, bytes + kept, [known](unsigned char b) { return b < known; })) {
+        // A segment holds no zero byte, so its first `kept` bytes are standalone when the table
+        // covers every byte, or, where it covers ASCII, when none of them lies above it. That
+        // check goes byte by byte: in a double-byte code page most segments that fail it do so
+        // within their first few bytes.
+        const bool standalone =
+            known == 0x100 ||
+            (known == 0x80 &&
+             std::all_of(bytes, bytes + kept, [](unsigned char b) { return b < 0x80; }));
+        if (!standalone) {
             // 63 characters, each of at most MaxCharSize bytes and each at least one unit, lie
             // whole in the first 64 * MaxCharSize bytes: in a double-byte code page the
             // conversion can stop at 128 bytes.
             WidenPrefix(dest, source, length, kItemFieldUnits * table_.MaxCharSize());
             return;
         }
-        std::transform(bytes, bytes + kept, dest,
-                       [this](unsigned char b) { return table_.Unit(b); });
-        dest[kept] = L'\0';
+        dest[table_.WidenRun(dest, bytes, kept)] = L'\0';
     }
 
   private:

@@ -99,6 +99,13 @@ TEST(EMailNotification, PassesTheValueUntouchedAndTheResultBack) {
     EXPECT_EQ(h.module().Calls()[1].args[0].raw, 0u);
     EXPECT_EQ(setting, 0x55555555);
 
+    // A plain number travels as wide as the argument is: on x64 its upper half arrives too.
+    const auto number = static_cast<std::uintptr_t>(0xFEDCBA9876543210ull);
+    h.module().ClearCalls();
+    EXPECT_EQ(Misc_GetEMailNotification(h, reinterpret_cast<void*>(number)), 1);
+    ASSERT_EQ(h.module().Calls().size(), 1u);
+    EXPECT_EQ(h.module().Calls()[0].args[0].raw, number);
+
     ScriptedHandle lacking(L"without_Misc_GetEMail_Notification");
     EXPECT_EQ(Misc_GetEMailNotification(lacking, &setting), BIDI_ERR_NO_ENTRY_POINT);
 }

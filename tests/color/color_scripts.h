@@ -9,10 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "support/layout.h"
 #include "support/scripted_module.h"
 #include "support/text_util.h"
 
 namespace colortest {
+
+namespace layout = vyxtest::layout;
 
 // The two strings item `i` (1-based) of a scripted cursor answers.
 inline std::string FirstText(const char* kind, int i) {
@@ -107,7 +110,9 @@ inline void PutWide(std::string& image, std::size_t offset, const std::wstring& 
     std::memcpy(&image[offset], text.c_str(), (text.size() + 1) * sizeof(wchar_t));
 }
 
+// Writes the pointer's bytes, as wide as a pointer is on this architecture.
 inline void PutPointer(std::string& image, std::size_t offset, const void* pointer) {
+    static_assert(sizeof pointer == layout::kPointer, "a record's pointer is a pointer");
     std::memcpy(&image[offset], &pointer, sizeof pointer);
 }
 

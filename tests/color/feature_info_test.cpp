@@ -52,17 +52,17 @@ std::vector<std::string> FullSequence(int options) {
 // Checks every byte of `info`: its strings at their offsets, the scripted options behind its
 // first `stored` pointers, and zeros everywhere else.
 void ExpectRecord(const FeatureInfo* info, int stored, bool keyFilled, bool selectedFilled) {
-    std::string image(sizeof(FeatureInfo), '\0');
+    std::string image(layout::kFeatureInfoSize, '\0');
     image[0] = static_cast<char>(stored);
     PutWide(image, 2, keyFilled ? Wide(kKeyFirst) : L"");
     PutWide(image, 514, keyFilled ? Wide(kKeySecond) : L"");
     PutWide(image, 1026, selectedFilled ? Wide(kSelectedFirst) : L"");
     PutWide(image, 1538, selectedFilled ? Wide(kSelectedSecond) : L"");
     for (int i = 0; i < stored; ++i) {
-        PutPointer(image, 2052 + 4 * i, info->options[i]);
+        PutPointer(image, layout::kFeatureInfoOptions + layout::kPointer * i, info->options[i]);
     }
-    EXPECT_EQ(BlockSize(info), 2308u);
-    EXPECT_EQ(Bytes(info, sizeof(FeatureInfo)), image);
+    EXPECT_EQ(BlockSize(info), layout::kFeatureInfoSize);
+    EXPECT_EQ(Bytes(info, layout::kFeatureInfoSize), image);
     for (int i = 0; i < stored && !testing::Test::HasFailure(); ++i) {
         SCOPED_TRACE(i);
         ASSERT_NE(info->options[i], nullptr);

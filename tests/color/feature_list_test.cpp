@@ -38,17 +38,17 @@ std::vector<std::string> KeyWalk(int keys, int failingKey) {
 
 // The exact bytes of a list of `count` scripted keys, pointing where `list` points.
 std::string ListImage(const FeatureList* list, int count) {
-    std::string image(sizeof(FeatureList), '\0');
+    std::string image(layout::kFeatureListSize, '\0');
     image[0] = static_cast<char>(count);
     for (int i = 0; i < count; ++i) {
-        PutPointer(image, 4 + 4 * i, list->features[i]);
+        PutPointer(image, layout::kFeatureListFeatures + layout::kPointer * i, list->features[i]);
     }
     return image;
 }
 
 void ExpectScriptedKeys(const FeatureList* list, int count) {
-    EXPECT_EQ(BlockSize(list), 260u);
-    EXPECT_EQ(Bytes(list, sizeof(FeatureList)), ListImage(list, count));
+    EXPECT_EQ(BlockSize(list), layout::kFeatureListSize);
+    EXPECT_EQ(Bytes(list, layout::kFeatureListSize), ListImage(list, count));
     for (int i = 0; i < count && !testing::Test::HasFailure(); ++i) {
         SCOPED_TRACE(i);
         ASSERT_NE(list->features[i], nullptr);

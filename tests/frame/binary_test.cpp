@@ -7,6 +7,7 @@
 #include <string>
 
 #include "support/exports.h"
+#include "support/layout.h"
 #include "support/scripted_module.h"
 
 namespace {
@@ -18,15 +19,16 @@ std::wstring LibraryPath() {
     return vyxtest::ProgramDirectory() + L"VYXBIDI.dll";
 }
 
+// The headers of the running architecture: a DLL of the other one would not have loaded.
 struct ImageView {
     HMODULE module;
     const BYTE* base;
-    const IMAGE_NT_HEADERS32* nt;
+    const IMAGE_NT_HEADERS* nt;
 
     explicit ImageView(HMODULE m)
         : module(m),
           base(reinterpret_cast<const BYTE*>(m)),
-          nt(reinterpret_cast<const IMAGE_NT_HEADERS32*>(
+          nt(reinterpret_cast<const IMAGE_NT_HEADERS*>(
               base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew)) {}
 
     template <typename T>
@@ -38,17 +40,45 @@ struct ImageView {
     }
 };
 
-extern "C" int vyxtest_c_header_sizes(void);
+extern "C" int vyxtest_c_header_layout(std::size_t* out, int capacity);
 
-TEST(Binary, HeadersGiveCTheSameLayout) {
-    EXPECT_EQ(vyxtest_c_header_sizes(), 12 + 2308 + 140);
+TEST(Binary, HeadersGiveCTheLayoutOfThisArchitecture) {
+    namespace layout = vyxtest::layout;
+    const struct {
+        const char* what;
+        std::size_t expected;
+    } fields[] = {
+        {"sizeof(BiDiHandle)", layout::kHandleSize},
+        {"BiDiHandle.kind", layout::kHandleKind},
+        {"BiDiHandle.queryContext", layout::kHandleQueryContext},
+        {"sizeof(FeatureList)", layout::kFeatureListSize},
+        {"FeatureList.features", layout::kFeatureListFeatures},
+        {"sizeof(FeatureInfo)", layout::kFeatureInfoSize},
+        {"FeatureInfo.options", layout::kFeatureInfoOptions},
+        {"sizeof(TemplateRecord)", layout::kTemplateRecordSize},
+        {"TemplateRecord.items", layout::kTemplateRecordItems},
+        {"TemplateRecord.itemCount", layout::kTemplateRecordItemCount},
+        {"sizeof(TemplateList)", layout::kTemplateListSize},
+        {"TemplateList.count", layout::kTemplateListCount},
+    };
+    constexpr int kFields = sizeof fields / sizeof fields[0];
+    std::size_t seen[kFields] = {};
+    ASSERT_EQ(vyxtest_c_header_layout(seen, kFields), kFields);
+    for (int i = 0; i < kFields; ++i) {
+        EXPECT_EQ(seen[i], fields[i].expected) << fields[i].what;
+    }
 }
 
-TEST(Binary, IsA32BitDll) {
+TEST(Binary, IsADllOfThisArchitecture) {
     const HMODULE module = LoadLibraryW(LibraryPath().c_str());
     ASSERT_NE(module, nullptr);
     const ImageView image(module);
-    EXPECT_EQ(image.nt->FileHeader.Machine, IMAGE_FILE_MACHINE_I386);
+    const WORD machine =
+        vyxtest::layout::kIs64Bit ? IMAGE_FILE_MACHINE_AMD64 : IMAGE_FILE_MACHINE_I386;
+    EXPECT_EQ(image.nt->FileHeader.Machine, machine);
+    EXPECT_EQ(image.nt->OptionalHeader.Magic, vyxtest::layout::kIs64Bit
+                                                  ? IMAGE_NT_OPTIONAL_HDR64_MAGIC
+                                                  : IMAGE_NT_OPTIONAL_HDR32_MAGIC);
     EXPECT_TRUE(image.nt->FileHeader.Characteristics & IMAGE_FILE_DLL);
     FreeLibrary(module);
 }
@@ -113,7 +143,8 @@ TEST(Binary, CarriesItsVersionRecord) {
 
     EXPECT_EQ(VersionString(info, L"FileVersion"), L"2.0.015");
     EXPECT_EQ(VersionString(info, L"ProductVersion"), L"2.0.015");
-    EXPECT_EQ(VersionString(info, L"Binary Generated"), L"32 bit DLL");
+    EXPECT_EQ(VersionString(info, L"Binary Generated"),
+              vyxtest::layout::kIs64Bit ? L"64 bit DLL" : L"32 bit DLL");
     EXPECT_EQ(VersionString(info, L"OriginalFilename"), L"VYXBIDI.dll");
     for (const wchar_t* name :
          {L"CompanyName", L"FileDescription", L"InternalName", L"ProductName", L"LegalCopyright"}) {
@@ -133,7 +164,9 @@ TEST(Binary, ExportsWorkThroughGetProcAddressAsADriverCallsThem) {
     auto disconnect = reinterpret_cast<decltype(&VyxBiDi_Disconnect)>(find("VyxBiDi_Disconnect"));
     auto terminate = reinterpret_cast<decltype(&VyxBiDi_Terminate)>(find("VyxBiDi_Terminate"));
     ASSERT_TRUE(initialize && connect && disconnect && terminate);
+    // x86 decorates __stdcall names; none of them may be exported.
     EXPECT_EQ(find("_VyxBiDi_Initialize@8"), nullptr);
+    EXPECT_EQ(find("VyxBiDi_Initialize@8"), nullptr);
 
     BiDiHandle* handle = nullptr;
     ASSERT_EQ(initialize(&handle, vyxtest::CallerPathFor(L"full").c_str()), BIDI_OK);

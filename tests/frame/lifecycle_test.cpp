@@ -2,11 +2,13 @@
 #include <gtest/gtest.h>
 #include <vyxbidi.h>
 
+#include <cstring>
 #include <memory>
 #include <string>
 
 #include "support/debug_trace.h"
 #include "support/global_memory_watch.h"
+#include "support/layout.h"
 #include "support/scratch.h"
 #include "support/scripted_module.h"
 
@@ -77,11 +79,69 @@ TEST(Initialize, TriesTheFourCandidatesInOrder) {
             EXPECT_EQ(handle->queryContext, nullptr);
             ASSERT_EQ(module.CallNames(), std::vector<std::string>{"VyxQuery_Initialize"});
             EXPECT_EQ(module.Calls()[0].context, &handle->queryContext);
+            // The same, byte by byte, where a caller of this architecture reads them.
+            const auto* bytes = reinterpret_cast<const BYTE*>(handle);
+            LONG kind = -1;
+            std::memcpy(&kind, bytes + vyxtest::layout::kHandleKind, sizeof kind);
+            EXPECT_EQ(kind, c.kind);
+            EXPECT_EQ(reinterpret_cast<const BYTE*>(module.Calls()[0].context),
+                      bytes + vyxtest::layout::kHandleQueryContext);
             EXPECT_EQ(module.Calls()[0].args[0].text, Ansi(scratch.Path() + L"printer.DLL"));
             EXPECT_EQ(module.Calls()[0].args[0].blockBytes, 256u);
             EXPECT_EQ(VyxBiDi_Terminate(handle), BIDI_OK);
         }
         EXPECT_FALSE(IsLoaded(winner)) << "terminate unloads the module";
+    }
+}
+
+TEST(Initialize, PassesOverQueryModulesOfTheOtherArchitecture) {
+    const std::wstring other = VariantPath(L"other_architecture");
+    // The premise: the file is there, and the system refuses it in this process for its format.
+    SetLastError(0);
+    ASSERT_EQ(LoadLibraryW(other.c_str()), nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_BAD_EXE_FORMAT));
+
+    enum Placed { kNothing, kOther, kOwn };
+    const struct {
+        const char* label;
+        Placed derivedSnm, fixedSnm, derivedCin, fixedCin;
+        int winner;  // the candidate (0 to 3) the handle must hold, or -1 for none
+    } cases[] = {
+        {"derived SNM of the other architecture", kOther, kOwn, kOwn, kOwn, 1},
+        {"both SNM candidates of the other one", kOther, kOther, kOwn, kOwn, 2},
+        {"only the last candidate of this one", kOther, kOther, kOther, kOwn, 3},
+        {"a null path: the fixed SNM of the other one", kNothing, kOther, kNothing, kOwn, 3},
+        {"every candidate of the other one", kOther, kOther, kOther, kOther, -1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        ScratchDirectory scratch;
+        const std::wstring targets[] = {L"printer.SNM", kFixedSnm, L"printer.CIN", kFixedCin};
+        const Placed placed[] = {c.derivedSnm, c.fixedSnm, c.derivedCin, c.fixedCin};
+        std::wstring winner;
+        for (int i = 0; i < 4; ++i) {
+            if (placed[i] != kNothing) {
+                const std::wstring at =
+                    scratch.Place(placed[i] == kOther ? other : VariantPath(L"full"), targets[i]);
+                if (i == c.winner) {
+                    winner = at;
+                }
+            }
+        }
+        const bool nullPath = c.derivedSnm == kNothing;
+        const std::wstring caller = scratch.Path() + L"printer.DLL";
+        BiDiHandle* handle = kUnwritten;
+        if (c.winner < 0) {
+            EXPECT_EQ(VyxBiDi_Initialize(&handle, caller.c_str()), BIDI_ERR_FAILED);
+            EXPECT_EQ(handle, kUnwritten);
+            continue;
+        }
+        ScriptedModule module(winner);
+        ASSERT_EQ(VyxBiDi_Initialize(&handle, nullPath ? nullptr : caller.c_str()), BIDI_OK);
+        EXPECT_EQ(handle->module, module.module());
+        EXPECT_EQ(handle->kind, c.winner < 2 ? 0 : 1);
+        EXPECT_EQ(module.CallNames(), std::vector<std::string>{"VyxQuery_Initialize"});
+        EXPECT_EQ(VyxBiDi_Terminate(handle), BIDI_OK);
     }
 }
 
@@ -248,7 +308,7 @@ TEST(Initialize, SuccessKeepsOnlyTheHandle) {
     ASSERT_EQ(VyxBiDi_Initialize(&handle, CallerPathFor(L"full").c_str()), BIDI_OK);
     ASSERT_EQ(memory.LiveBlocks().size(), 1u);
     EXPECT_TRUE(memory.IsLive(handle));
-    EXPECT_EQ(memory.LiveBlocks().begin()->second, sizeof(BiDiHandle));
+    EXPECT_EQ(memory.LiveBlocks().begin()->second, vyxtest::layout::kHandleSize);
     EXPECT_EQ(VyxBiDi_Terminate(handle), BIDI_OK);
     EXPECT_TRUE(memory.LiveBlocks().empty());
 }

@@ -222,6 +222,28 @@ TEST(ParseTemplateItems, LongDoubleByteSegmentsConvertAsTheModelDoes) {
     }
 }
 
+// Segments that widen 16 bytes at a time: lengths around each chunk's end and the 63-unit cut,
+// plain ASCII, then bytes above it (kept values, and 0x80-0x9F, which the table maps) at the
+// start, the middle or the last byte of a chunk.
+TEST(ParseTemplateItems, SegmentsAroundChunkEdgesConvertAsTheModelDoes) {
+    for (const std::size_t length : {15, 16, 17, 31, 32, 33, 47, 48, 62, 63, 64, 65, 80}) {
+        for (const char odd : {'\0', '\x80', '\x9f', '\xe9', '\xa0'}) {
+            for (const std::size_t at : {std::size_t{0}, length / 2, length - 1}) {
+                std::string segment;
+                for (std::size_t i = 0; i < length; ++i) {
+                    segment += static_cast<char>('A' + i % 26);
+                }
+                if (odd != '\0') {
+                    segment[at] = odd;
+                }
+                SCOPED_TRACE(testing::Message()
+                             << length << " bytes, " << static_cast<int>(odd) << " at " << at);
+                ExpectSameAsModel(segment + "\t" + segment + "\n");
+            }
+        }
+    }
+}
+
 // Random texts over bytes that matter: separators, carriage return, ASCII, and bytes that are
 // lead or trail bytes (valid or not) in code page 932, in segments short and long.
 TEST(ParseTemplateItems, RandomTextsConvertAsTheModelDoes) {

@@ -4,10 +4,12 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "support/global_memory_watch.h"
+#include "support/layout.h"
 #include "support/scripted_module.h"
 
 namespace {
@@ -15,6 +17,7 @@ namespace {
 using vyxtest::Fill;
 using vyxtest::GlobalMemoryWatch;
 using vyxtest::ScriptedHandle;
+namespace layout = vyxtest::layout;
 
 using Listing = LONG(WINAPI*)(BiDiHandle*, TemplateList*);
 
@@ -117,6 +120,17 @@ TEST_F(Templates, GetAllFetchesNamesAndItemsTemplateByTemplate) {
     EXPECT_EQ(records[2].tag, -3);
     EXPECT_EQ(Field(records[2].items[0].value), L"yes");
     EXPECT_TRUE(AllZero(&records[3], 61 * sizeof(TemplateRecord)));
+    // Where a caller of this architecture finds each record's item block and count.
+    for (LONG i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        const BYTE* raw = reinterpret_cast<const BYTE*>(records) + i * layout::kTemplateRecordSize;
+        const TemplateItem* items = nullptr;
+        LONG itemCount = -1;
+        std::memcpy(&items, raw + layout::kTemplateRecordItems, sizeof items);
+        std::memcpy(&itemCount, raw + layout::kTemplateRecordItemCount, sizeof itemCount);
+        EXPECT_EQ(items, records[i].items);
+        EXPECT_EQ(itemCount, records[i].itemCount);
+    }
     // The array and one item block per template, nothing else.
     EXPECT_EQ(memory.LiveBlocks().size(), 4u);
     EXPECT_EQ(JobTplate_GetAll_Free(nullptr, &list_), BIDI_OK);
@@ -139,7 +153,7 @@ TEST_F(Templates, GetNamesAsksOnlyForNames) {
     }
     EXPECT_EQ(Field(list_.templates[1].name), L"B");
     ASSERT_EQ(memory.LiveBlocks().size(), 1u);
-    EXPECT_EQ(memory.LiveBlocks().begin()->second, 8960u);
+    EXPECT_EQ(memory.LiveBlocks().begin()->second, layout::kTemplateArraySize);
     // The other release export serves as well: it finds no item blocks.
     EXPECT_EQ(JobTplate_GetAll_Free(handle_, &list_), BIDI_OK);
     EXPECT_TRUE(memory.LiveBlocks().empty());
@@ -182,7 +196,7 @@ TEST_F(Templates, CountsOfZeroOrLessGiveAnEmptyArray) {
             ASSERT_EQ(listing(handle_, &list_), BIDI_OK);
             EXPECT_EQ(list_.count, 0);
             ASSERT_NE(list_.templates, nullptr);
-            EXPECT_TRUE(AllZero(list_.templates, 8960));
+            EXPECT_TRUE(AllZero(list_.templates, layout::kTemplateArraySize));
             EXPECT_EQ(module().CallNames(),
                       std::vector<std::string>{"JobTPlate_QueryTemplateNames"});
             EXPECT_EQ(JobTplate_GetNames_Free(handle_, &list_), BIDI_OK);

@@ -702,6 +702,14 @@ LONG ReportConsumableCount(HostileEntry entry, HostileCall& call, LONG* count, D
         call.detail = *count;
     }
     Plan(g_consumables, 1, call.detail);
+    // The largest count whose block fits in 32 bits asks for 4 GiB: a 64-bit process is given
+    // it, and walking millions of records would make a run of hours. Its first fetch fails, so
+    // the block goes back unwalked; a 32-bit process never gets that far.
+    if (!Calm() && call.detail > 0 &&
+        static_cast<unsigned long long>(call.detail) * recordBytes > 0x7FFFFFFFu) {
+        g_consumables.failAt = 1;
+        g_consumables.failAtItems = false;
+    }
     return Result(entry, 85);
 }
 

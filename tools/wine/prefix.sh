@@ -3,6 +3,10 @@
 # the library's fixed D:\BIDITST\... paths can be exercised for real, and drive X: mapped to the
 # build tree that holds the prefix.
 #
+# Every build folder's prefix is a 64-bit one (WINEARCH=win64): it runs the x64 programs, and the
+# x86 ones under WoW64, which is where a 32-bit driver's user interface runs on 64-bit Windows.
+# A 32-bit prefix that an older build tree holds is made again as a 64-bit one.
+#
 # Wine names a file by the deepest drive that holds it, so every program run from the build tree
 # sees itself, its DLLs and its query modules as X:\bin\..., however deep the clone lies: the
 # library derives a module's name only from a caller's path of at most 127 characters, and the
@@ -10,8 +14,11 @@
 set -eu
 prefix="$1"
 ddrive="$prefix.d-drive"
+is_32_bit() {
+    grep -q '^#arch=win32' "$prefix/system.reg" 2>/dev/null
+}
 ready() {
-    [ -e "$prefix/.vyx-ready" ] && [ -L "$prefix/dosdevices/x:" ]
+    [ -e "$prefix/.vyx-ready" ] && [ -L "$prefix/dosdevices/x:" ] && ! is_32_bit
 }
 ready && exit 0
 
@@ -22,8 +29,14 @@ flock 9
 ready && exit 0
 
 export WINEPREFIX="$prefix"
+export WINEARCH=win64
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
+if is_32_bit; then
+    # Only this prefix's own server is stopped: WINEPREFIX names it.
+    wineserver -k 2>/dev/null || true
+    rm -rf "$prefix"
+fi
 if [ ! -e "$prefix/.vyx-ready" ]; then
     wineboot -i </dev/null >/dev/null 2>&1
     wineserver -w

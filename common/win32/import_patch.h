@@ -7,11 +7,15 @@
 
 namespace vyximport {
 
+// The import table's slots hold addresses: 4 bytes on x86, 8 on x64.
+static_assert(sizeof(IMAGE_THUNK_DATA) == sizeof(void*), "one import slot holds one address");
+
 // The import-address-table slot through which `module` calls `function` of `library` (by name),
-// or null when the module does not import it.
+// or null when the module does not import it. The headers and thunks are those of the running
+// architecture (a module of the other one never loads): 32-bit thunks on x86, 64-bit on x64.
 inline void** ImportSlot(HMODULE module, const char* library, const char* function) {
     auto* base = reinterpret_cast<BYTE*>(module);
-    auto* nt = reinterpret_cast<IMAGE_NT_HEADERS32*>(
+    auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(
         base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
     const IMAGE_DATA_DIRECTORY& dir =
         nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
@@ -20,10 +24,10 @@ inline void** ImportSlot(HMODULE module, const char* library, const char* functi
         if (lstrcmpiA(reinterpret_cast<char*>(base + d->Name), library) != 0) {
             continue;
         }
-        auto* names = reinterpret_cast<IMAGE_THUNK_DATA32*>(base + d->OriginalFirstThunk);
-        auto* slots = reinterpret_cast<IMAGE_THUNK_DATA32*>(base + d->FirstThunk);
+        auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->OriginalFirstThunk);
+        auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->FirstThunk);
         for (; names->u1.AddressOfData; ++names, ++slots) {
-            if (IMAGE_SNAP_BY_ORDINAL32(names->u1.Ordinal)) {
+            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) {
                 continue;
             }
             auto* byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);

@@ -1,0 +1,36 @@
+// The records' sizes and offsets as a caller built for this architecture finds them, written out
+// as numbers, so that byte checks do not take them from the header they are meant to check.
+#pragma once
+
+#include <cstddef>
+
+namespace vyxtest::layout {
+
+constexpr bool kIs64Bit = sizeof(void*) == 8;
+
+// The value on x86, or the value on x64.
+constexpr std::size_t ByArch(std::size_t x86, std::size_t x64) {
+    return kIs64Bit ? x64 : x86;
+}
+
+constexpr std::size_t kPointer = ByArch(4, 8);
+
+constexpr std::size_t kHandleSize = ByArch(12, 24);
+constexpr std::size_t kHandleKind = ByArch(4, 8);
+constexpr std::size_t kHandleQueryContext = ByArch(8, 16);
+
+constexpr std::size_t kFeatureListSize = ByArch(260, 520);
+constexpr std::size_t kFeatureListFeatures = ByArch(4, 8);
+
+constexpr std::size_t kFeatureInfoSize = ByArch(2308, 2568);
+constexpr std::size_t kFeatureInfoOptions = ByArch(2052, 2056);
+
+constexpr std::size_t kTemplateRecordSize = ByArch(140, 152);
+constexpr std::size_t kTemplateRecordItems = ByArch(132, 136);
+constexpr std::size_t kTemplateRecordItemCount = ByArch(136, 144);
+constexpr std::size_t kTemplateArraySize = ByArch(8960, 9728);
+
+constexpr std::size_t kTemplateListSize = ByArch(8, 16);
+constexpr std::size_t kTemplateListCount = ByArch(4, 8);
+
+}  // namespace vyxtest::layout
