@@ -374,6 +374,24 @@ TEST(ProbeFailures, UnterminatedAnswersArriveCutToTheirFields) {
     EXPECT_EQ(tray["text4"], std::string(31, '#'));
 }
 
+// The value goes to the module as the export's pointer-sized argument, every bit of it: the
+// simulated printer covers no event above bit 31, so on x64 such a value is not covered.
+TEST(ProbeReport, TheEMailValueIsAsWideAsAPointer) {
+    if (!DllHas("Misc_GetEMailNotification")) {
+        GTEST_SKIP() << "Misc_GetEMailNotification is not in this VYXBIDI.dll";
+    }
+    const ProbeRun run = RunProbe(L"--json email 0xFFFFFFFF");
+    ASSERT_EQ(run.exitCode, 0u) << run.err;
+    EXPECT_EQ(Json::parse(run.out)["email"]["value"], 0xFFFFFFFFull);
+#ifdef _WIN64
+    const ProbeRun wide = RunProbe(L"--json email 0x100000000");
+    ASSERT_EQ(wide.exitCode, 0u) << wide.err;
+    const Json email = Json::parse(wide.out)["email"];
+    EXPECT_EQ(email["value"], 0x100000000ull);
+    EXPECT_EQ(email["calls"][0]["result"], "8203");
+#endif
+}
+
 TEST(ProbeFailures, TheReducedModuleLacksFiveEntryPoints) {
     const FailureCase cases[] = {
         {"", L"--reduced feature ColorMode", "ClrBiDi_GetFeatureInfo",
@@ -409,6 +427,11 @@ TEST(ProbeUsage, HelpUsageErrorsAndAMissingLibrary) {
         {L"print", 2, "bidiprobe: unknown command print"},
         {L"feature", 2, "usage: bidiprobe [OPTIONS] feature NAME"},
         {L"email twelve", 2, "VALUE must be a number"},
+#ifdef _WIN64
+        {L"email 0x10000000000000000", 2, "VALUE must be a number"},
+#else
+        {L"email 0x100000000", 2, "VALUE must be a number"},
+#endif
         {L"trays --items", 2, "--items belongs to the templates command"},
         {L"dump --dll nowhere\\VYXBIDI.dll", 3, "bidiprobe: cannot load nowhere\\VYXBIDI.dll"},
         {L"dump --dll qm\\full.SNM", 1,

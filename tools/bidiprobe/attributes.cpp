@@ -178,14 +178,14 @@ Json Attributes(Session& session, int parts) {
 }
 
 // The value travels as the export's pointer-sized argument, unchanged.
-Json EMailNotification(Session& session, DWORD value) {
+Json EMailNotification(Session& session, std::uintptr_t value) {
     Json section{{"value", value}};
     if (!session.Require(section, {"Misc_GetEMailNotification"})) {
         return section;
     }
     Json calls = Json::array();
     BIDIPROBE_CALL_JUDGED(session, calls, EMailLack, Misc_GetEMailNotification, session.handle,
-                          reinterpret_cast<void*>(static_cast<std::uintptr_t>(value)));
+                          reinterpret_cast<void*>(value));
     section["calls"] = std::move(calls);
     return section;
 }

@@ -97,7 +97,8 @@ std::string CommandHelp(const CommandInfo& info) {
     return text;
 }
 
-bool ParseValue(const std::wstring& text, DWORD* value) {
+// A value as wide as the export's pointer-sized argument: 32 bits on x86, 64 on x64.
+bool ParseValue(const std::wstring& text, std::uintptr_t* value) {
     if (text.empty()) {
         return false;
     }
@@ -106,11 +107,11 @@ bool ParseValue(const std::wstring& text, DWORD* value) {
     wchar_t* end = nullptr;
     errno = 0;
     const unsigned long long number = std::wcstoull(digits, &end, hex ? 16 : 10);
-    if (*end != L'\0' || errno != 0 || number > 0xFFFFFFFFull || *digits == L'-' ||
+    if (*end != L'\0' || errno != 0 || number > UINTPTR_MAX || *digits == L'-' ||
         *digits == L'+') {
         return false;
     }
-    *value = static_cast<DWORD>(number);
+    *value = static_cast<std::uintptr_t>(number);
     return true;
 }
 

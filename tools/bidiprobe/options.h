@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -24,7 +25,7 @@ struct Options {
     Command command = Command::kDump;
     std::wstring feature;  // feature, select
     std::wstring option;   // select
-    DWORD emailValue = 0;  // email; dump asks with 0
+    std::uintptr_t emailValue = 0;  // email; dump asks with 0
     bool items = false;    // templates --items
     bool json = false;
 

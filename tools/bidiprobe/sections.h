@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 
 #include "session.h"
@@ -20,7 +21,7 @@ enum AttributeParts { kTrays = 1, kToners = 2, kInstallables = 4 };
 // Attribute section with the parts asked for, within one attribute session.
 Json Attributes(Session& session, int parts);
 
-Json EMailNotification(Session& session, DWORD value);
+Json EMailNotification(Session& session, std::uintptr_t value);
 
 // Templates by name and tag, or with `items` through JobTplate_GetAll.
 Json Templates(Session& session, bool items);
