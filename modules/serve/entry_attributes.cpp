@@ -207,10 +207,8 @@ extern "C" LONG WINAPI Misc_GetEMail_Notification(VyxQueryContext* slot, void* v
             if (email.unreported != 0) {
                 return static_cast<LONG>(email.unreported);
             }
-            // All of the pointer-sized value counts: on x64 a bit above the 32 is an event no
-            // printer notifies, not one to be dropped.
-            const std::uintptr_t asked = reinterpret_cast<std::uintptr_t>(value);
-            const std::uintptr_t notified = email.events;
-            return email.enabled && (asked & ~notified) == 0 ? LONG{0} : kEMailOff;
+            // All of the pointer-sized value counts: on x64 a bit above the 32 is an event too.
+            const std::uint64_t asked = reinterpret_cast<std::uintptr_t>(value);
+            return email.enabled && (asked & ~email.events) == 0 ? LONG{0} : kEMailOff;
         });
 }

@@ -81,7 +81,8 @@ struct JobTemplate {
 
 struct EMailNotification {
     bool enabled = false;
-    std::uint32_t events = 0;  // the values that are notified, as a bit mask
+    // The values that are notified, as a bit mask as wide as any caller's pointer-sized value.
+    std::uint64_t events = 0;
     // The module's code for a printer that does not report the setting at all (answered
     // instead of "off", which would be a guess); 0 when it does.
     std::int32_t unreported = 0;

@@ -759,9 +759,10 @@ void MapEMail(const Reply& reply, Printer& printer) {
                        [](char c) { return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c; });
         mailto = mailto || scheme == "mailto";
     }
-    // IPP subscribes to any event by e-mail once mailto is offered, so every value is covered.
+    // IPP subscribes to any event by e-mail once mailto is offered, so every value is covered,
+    // whatever bits a caller's value sets on either architecture.
     printer.email.enabled = mailto;
-    printer.email.events = mailto ? 0xFFFFFFFFu : 0;
+    printer.email.events = mailto ? ~std::uint64_t{0} : 0;
 }
 
 Message Request(std::uint16_t operation, const std::string& printerUri, const std::string& user,

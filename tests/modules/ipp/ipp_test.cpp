@@ -393,6 +393,16 @@ TEST(IppModule, PrintersThatBendTheStandardsReadAsTheirUsersExpect) {
     }
 }
 
+// mailto covers every event: the widest value the pointer-sized argument carries answers 0.
+TEST(IppModule, MailtoCoversEveryBitOfTheValue) {
+    const Peers peers;
+    REQUIRE_PEERS(peers);
+    Handle h;
+    ASSERT_EQ(VyxBiDi_Connect(h.get(), peers.Uri("colour").c_str(), nullptr), BIDI_OK);
+    EXPECT_EQ(Misc_GetEMailNotification(h.get(), reinterpret_cast<void*>(~std::uintptr_t{0})),
+              BIDI_OK);
+}
+
 TEST(IppModule, AnOlderPrinterTakesItsColourModeThroughOutputMode) {
     const Peers peers;
     REQUIRE_PEERS(peers);

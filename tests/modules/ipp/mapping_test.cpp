@@ -437,7 +437,7 @@ TEST(IppMapping, EMailNotificationFollowsMailto) {
         Map({{"notify-schemes-supported",
               {Value::String(kUriScheme, "ippget"), Value::String(kUriScheme, "MAILTO")}}});
     EXPECT_TRUE(p.email.enabled);
-    EXPECT_EQ(p.email.events, 0xFFFFFFFFu);
+    EXPECT_EQ(p.email.events, ~std::uint64_t{0});
     p = Map({{"notify-schemes-supported", {Value::String(kUriScheme, "ippget")}}});
     EXPECT_FALSE(p.email.enabled);
 }
