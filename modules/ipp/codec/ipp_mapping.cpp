@@ -12,6 +12,7 @@
 #include "ipp_codes.h"
 #include "ipp_keywords.h"
 #include "naming.h"
+#include "option_string.h"
 
 namespace vyxipp {
 
@@ -411,10 +412,8 @@ bool IsPaperTraySource(const std::string& source) {
 
 // A tray that feeds sheets by itself: the registered sheet-feed types but the manual feed, and
 // the vendors' own (`sheetFeedPull`, `sheetFeedAutoNonRemovable`, `removableBin`).
-bool IsSheetFeedTray(std::string type) {
-    std::transform(type.begin(), type.end(), type.begin(), [](char c) {
-        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-    });
+bool IsSheetFeedTray(const std::string& keyword) {
+    const std::string type = vyxserve::AsciiLower(keyword);
     return (StartsWith(type, "sheetfeed") && type.find("manual") == std::string::npos) ||
            type.find("removablebin") != std::string::npos;
 }
@@ -754,10 +753,8 @@ void MapTemplates(const Reply& reply, Printer& printer) {
 
 void MapEMail(const Reply& reply, Printer& printer) {
     bool mailto = false;
-    for (std::string scheme : reply.Strings("notify-schemes-supported")) {
-        std::transform(scheme.begin(), scheme.end(), scheme.begin(),
-                       [](char c) { return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c; });
-        mailto = mailto || scheme == "mailto";
+    for (const std::string& scheme : reply.Strings("notify-schemes-supported")) {
+        mailto = mailto || vyxserve::AsciiLower(scheme) == "mailto";
     }
     // IPP subscribes to any event by e-mail once mailto is offered, so every value is covered,
     // whatever bits a caller's value sets on either architecture.
