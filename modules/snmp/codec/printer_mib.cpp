@@ -296,16 +296,21 @@ std::map<std::uint32_t, std::string> Colorants(const View& view) {
     return names;
 }
 
-// A supply without a description: its colorant and type ("Cyan toner"), else its type alone
-// ("Drum"), else "Supply N".
-std::string SupplyName(const View& view, const std::map<std::uint32_t, std::string>& colorants,
-                       const Oid& index, const vyxserve::SupplyType* type) {
+// The colorant a supply names through prtMarkerSuppliesColorantIndex; empty without one.
+std::string SupplyColorant(const View& view, const std::map<std::uint32_t, std::string>& colorants,
+                           const Oid& index) {
     const auto colorant = view.Number(kSuppliesColorant, index);
     const auto named = colorant && *colorant > 0
                            ? colorants.find(static_cast<std::uint32_t>(*colorant))
                            : colorants.end();
-    const std::string colour =
-        named != colorants.end() ? vyxserve::ColourWord(named->second) : std::string();
+    return named != colorants.end() ? named->second : std::string();
+}
+
+// A supply without a description: its colorant and type ("Cyan toner"), else its type alone
+// ("Drum"), else "Supply N".
+std::string SupplyName(const View& view, const std::map<std::uint32_t, std::string>& colorants,
+                       const Oid& index, const vyxserve::SupplyType* type) {
+    const std::string colour = vyxserve::ColourWord(SupplyColorant(view, colorants, index));
     const std::string name = vyxserve::SupplyName(colour, type ? type->label : "");
     return name.empty() ? "Supply " + std::to_string(index[1]) : name;
 }
@@ -347,13 +352,9 @@ bool NamesProcessColour(const std::string& text) {
 // prtMarkerSuppliesColorantIndex), or, for a supply without one there, its description.
 bool SuppliesHoldColour(const View& view, const std::map<std::uint32_t, std::string>& colorants) {
     for (const Oid& index : view.Rows({kSuppliesColorant, kSuppliesDescription})) {
-        const auto colorant = view.Number(kSuppliesColorant, index);
-        const auto named = colorant && *colorant > 0
-                               ? colorants.find(static_cast<std::uint32_t>(*colorant))
-                               : colorants.end();
-        const std::string text = named != colorants.end() && !named->second.empty()
-                                     ? named->second
-                                     : view.Text(kSuppliesDescription, index);
+        const std::string colorant = SupplyColorant(view, colorants, index);
+        const std::string text =
+            colorant.empty() ? view.Text(kSuppliesDescription, index) : colorant;
         if (NamesProcessColour(text)) {
             return true;
         }
