@@ -54,14 +54,12 @@ class SegmentWidener {
         const unsigned known = table_.Limit();
         const auto* bytes = reinterpret_cast<const unsigned char*>(source);
         const std::size_t kept = std::min(length, kItemFieldUnits - 1);
-        // A segment holds no zero byte, so its first `kept` bytes are standalone when the table
-        // covers every byte, or, where it covers ASCII, when none of them lies above it. That
-        // check goes byte by byte: in a double-byte code page most segments that fail it do so
-        // within their first few bytes.
+        // Where the table covers every byte there is nothing to check. Otherwise the check goes
+        // byte by byte: in a double-byte code page most segments that fail it do so within their
+        // first few bytes.
         const bool standalone =
             known == 0x100 ||
-            (known == 0x80 &&
-             std::all_of(bytes, bytes + kept, [](unsigned char b) { return b < 0x80; }));
+            std::all_of(bytes, bytes + kept, [known](unsigned char b) { return b < known; });
         if (!standalone) {
             // 63 characters, each of at most MaxCharSize bytes and each at least one unit, lie
             // whole in the first 64 * MaxCharSize bytes: in a double-byte code page the
