@@ -2,16 +2,27 @@
 # Installs the cross toolchain, wine and the test libraries from Debian's packages.
 # Does nothing when everything is already present; uses sudo when not run as root.
 set -eu
+here=$(cd "$(dirname "$0")" && pwd)
 
-# Both architectures: the i686 and x86-64 cross compilers, 32-bit wine and wine64 (a win64 prefix
-# runs both kinds of program). clang with its sanitizer and libFuzzer runtimes builds the portable
-# codecs natively, and with lld and llvm's dlltool makes and checks the import libraries and the
-# header for Visual Studio's ABI; the IPP and SNMP servers and clients are the real peers of the
-# network tests; python3 runs the misbehaving IPP printer and SNMP agents, openssl makes the test
-# printers' self-signed certificate.
+# Both architectures: the i686 and x86-64 cross compilers and wine64 (a win64 prefix runs both
+# kinds of program). clang with its sanitizer and libFuzzer runtimes builds the portable codecs
+# natively, and with lld and llvm's dlltool makes and checks the import libraries and the header
+# for Visual Studio's ABI; libssl-dev gives the native tests a second implementation of the
+# SNMPv3 ciphers; the IPP and SNMP servers and clients are the real peers of the network tests;
+# python3 runs the misbehaving IPP printer and SNMP agents, openssl makes the test printers'
+# self-signed certificates.
 packages="g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools cmake make googletest
-    nlohmann-json3-dev wine wine32:i386 wine64 locales clang libclang-rt-14-dev llvm lld
+    nlohmann-json3-dev wine wine64 locales clang libclang-rt-14-dev llvm lld libssl-dev
     cups-ipp-utils dbus snmpsim snmp python3 openssl"
+
+# x86 programs: where the host runs 32-bit code, wine's 32-bit loader. Where it does not, that
+# loader could not start and would only make Debian's wine wrappers pick it for every program;
+# the x86 programs run in an emulated machine instead (tools/emu/), built from these packages and
+# from Debian packages that tools/emu/fetch.sh downloads into the build folder, never installed.
+case "$("$here/../host/x86-mode.sh")" in
+    native) packages="$packages wine32:i386" ;;
+    emulated) packages="$packages qemu-system-x86 busybox-static cpio zstd" ;;
+esac
 
 missing=""
 for p in $packages; do
@@ -27,23 +38,49 @@ fi
 if [ "$(id -u)" = 0 ]; then sudo=""; else sudo="sudo"; fi
 export DEBIAN_FRONTEND=noninteractive
 
+# A mirror caught mid-sync serves an index whose size disagrees with its release file, for hours
+# at times. apt-get update then fails, yet every other index is fresh: name the ones that failed
+# and go on with them left out.
+update_indexes() {
+    log=$(mktemp)
+    if $sudo apt-get update -q >"$log" 2>&1; then
+        rm -f "$log"
+        return 0
+    fi
+    failed=$(sed -n 's/^E: Failed to fetch \([^ ]*\).*/\1/p' "$log")
+    if [ -n "$failed" ]; then
+        echo "install-deps: these package indexes failed to load and are left out:" >&2
+        echo "$failed" | sed 's/^/    /' >&2
+    else
+        cat "$log" >&2
+        echo "install-deps: apt-get update failed; going on with the indexes it has" >&2
+    fi
+    rm -f "$log"
+}
+
+# With an index left out, the newest versions that the others list may need packages only it
+# lists (wine from the security suite wants the security versions of its i386 libraries): then
+# the release's own versions, which its main index lists in full, are taken instead.
+install_packages() {
+    $sudo apt-get install -y -q --no-install-recommends "$@" && return 0
+    codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+    if [ -n "$codename" ]; then
+        echo "install-deps: the install failed; trying the release's own versions (-t $codename)" >&2
+        $sudo apt-get install -y -q --no-install-recommends -t "$codename" "$@" && return 0
+    fi
+    echo "install-deps: could not install the packages. Once the mirror is whole again, run:" >&2
+    echo "    ${sudo:+sudo }apt-get update && ${sudo:+sudo }apt-get install --no-install-recommends$missing" >&2
+    exit 1
+}
+
 if [ -n "$missing" ]; then
     echo "installing:$missing"
     if ! dpkg --print-foreign-architectures | grep -qx i386; then
         $sudo dpkg --add-architecture i386
     fi
-    # A mirror caught mid-sync fails the update for a while (an index whose size disagrees with
-    # its release file); try again a few times before giving up.
-    attempt=1
-    until $sudo apt-get update -q && $sudo apt-get install -y -q --no-install-recommends $missing; do
-        if [ "$attempt" -ge 4 ]; then
-            echo "install-deps: apt-get failed $attempt times; giving up" >&2
-            exit 1
-        fi
-        echo "install-deps: apt-get failed (attempt $attempt); trying again in 30 s" >&2
-        sleep 30
-        attempt=$((attempt + 1))
-    done
+    update_indexes
+    # shellcheck disable=SC2086
+    install_packages $missing
 fi
 
 if [ "$need_locale" = 1 ]; then
