@@ -18,11 +18,14 @@ packages="g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools cm
 # x86 programs: where the host runs 32-bit code, wine's 32-bit loader. Where it does not, that
 # loader could not start and would only make Debian's wine wrappers pick it for every program;
 # the x86 programs run in an emulated machine instead (tools/emu/), built from these packages and
-# from Debian packages that tools/emu/fetch.sh downloads into the build folder, never installed.
+# from Debian packages that tools/emu/build-machine.sh downloads into the build folder, never
+# installed. VYX_EMULATOR=1 adds the emulator on any host (make test-x86-emulated).
+emulator="qemu-system-x86 busybox-static cpio"
 case "$("$here/../host/x86-mode.sh")" in
     native) packages="$packages wine32:i386" ;;
-    emulated) packages="$packages qemu-system-x86 busybox-static cpio zstd" ;;
+    emulated) packages="$packages $emulator" ;;
 esac
+[ "${VYX_EMULATOR:-0}" = 1 ] && packages="$packages $emulator"
 
 missing=""
 for p in $packages; do

@@ -1,30 +1,36 @@
 #!/bin/sh
-# Creates the test prefix once: wine's own set-up, drive D: mapped to a folder beside it so that
-# the library's fixed D:\BIDITST\... paths can be exercised for real, and drive X: mapped to the
-# build tree that holds the prefix.
+# Makes a wine prefix once, always a 64-bit one (WINEARCH=win64) and always through wine's 64-bit
+# loader: it runs the x64 programs, and the x86 ones under WoW64, which is where a 32-bit driver's
+# user interface runs on 64-bit Windows. A 32-bit prefix that an older build tree holds is made
+# again as a 64-bit one.
+#   prefix.sh PREFIX
 #
-# Every build folder's prefix is a 64-bit one (WINEARCH=win64): it runs the x64 programs, and the
-# x86 ones under WoW64, which is where a 32-bit driver's user interface runs on 64-bit Windows.
-# A 32-bit prefix that an older build tree holds is made again as a 64-bit one.
-#
-# Wine names a file by the deepest drive that holds it, so every program run from the build tree
-# sees itself, its DLLs and its query modules as X:\bin\..., however deep the clone lies: the
-# library derives a module's name only from a caller's path of at most 127 characters, and the
-# tests, the benchmark and `make run` all hand it paths inside the build tree.
+# A build tree's own prefix (one beside its CMakeCache.txt) also gets drive D: mapped to a folder
+# beside it, so that the library's fixed D:\BIDITST\... paths can be exercised for real, and drive
+# X: mapped to the build tree. Wine names a file by the deepest drive that holds it, so every
+# program run from the build tree sees itself, its DLLs and its query modules as X:\bin\...,
+# however deep the clone lies: the library derives a module's name only from a caller's path of
+# at most 127 characters, and the tests, the benchmark and `make run` all hand it paths inside the
+# build tree.
 set -eu
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/loaders.sh"
 prefix="$1"
+tree=$(dirname "$prefix")
 ddrive="$prefix.d-drive"
+in_build_tree() {
+    [ -f "$tree/CMakeCache.txt" ]
+}
 is_32_bit() {
     grep -q '^#arch=win32' "$prefix/system.reg" 2>/dev/null
 }
 ready() {
-    [ -e "$prefix/.vyx-ready" ] && [ -L "$prefix/dosdevices/x:" ] && ! is_32_bit
+    [ -e "$prefix/.vyx-ready" ] && ! is_32_bit && { ! in_build_tree || [ -L "$prefix/dosdevices/x:" ]; }
 }
 ready && exit 0
 
-mkdir -p "$(dirname "$prefix")"
-lock="$prefix.lock"
-exec 9>"$lock"
+mkdir -p "$tree"
+exec 9>"$prefix.lock"
 flock 9
 ready && exit 0
 
@@ -32,17 +38,20 @@ export WINEPREFIX="$prefix"
 export WINEARCH=win64
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINELOADER="$WINE64"
 if is_32_bit; then
     # Only this prefix's own server is stopped: WINEPREFIX names it.
-    wineserver -k 2>/dev/null || true
+    "$WINESERVER" -k 2>/dev/null || true
     rm -rf "$prefix"
 fi
 if [ ! -e "$prefix/.vyx-ready" ]; then
-    wineboot -i </dev/null >/dev/null 2>&1
-    wineserver -w
+    "$WINE64" wineboot -i </dev/null >/dev/null 2>&1
+    "$WINESERVER" -w
 fi
-mkdir -p "$ddrive/BIDITST"
-ln -sfn "$ddrive" "$prefix/dosdevices/d:"
-# Relative to dosdevices/, so the mapping follows the build tree if it is moved.
-ln -sfn ../.. "$prefix/dosdevices/x:"
+if in_build_tree; then
+    mkdir -p "$ddrive/BIDITST"
+    ln -sfn "$ddrive" "$prefix/dosdevices/d:"
+    # Relative to dosdevices/, so the mapping follows the build tree if it is moved.
+    ln -sfn ../.. "$prefix/dosdevices/x:"
+fi
 touch "$prefix/.vyx-ready"

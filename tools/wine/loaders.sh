@@ -1,0 +1,6 @@
+# wine's own programs, called by their paths: Debian's wrappers in /usr/bin pick the 32-bit
+# loader for every program once wine32 is installed, and cannot start at all where the host runs
+# no 32-bit code. Sourced by the scripts beside it.
+WINE64=/usr/lib/wine/wine64
+WINE32=/usr/lib/wine/wine
+WINESERVER=/usr/lib/wine/wineserver64
