@@ -91,7 +91,7 @@ std::vector<Slice> Lines(const std::uint8_t* input, std::size_t size) {
 // Standard input from a pipe or a file, to its end.
 bool ReadStream(HANDLE input, WipedBlock& block, std::string& problem) {
     for (;;) {
-        if (block.used == block.capacity()) {
+        if (block.used > kMaxInputBytes) {
             problem = "standard input holds more than " + std::to_string(kMaxInputBytes) +
                       " bytes";
             return false;
@@ -163,7 +163,7 @@ bool ReadConsoleLine(HANDLE console, DWORD mode, const char* prompt, WipedBlock&
 bool ReadPasswords(const std::vector<const char*>& prompts, const char* what,
                    std::vector<vyxserve::Secret>& passwords, std::string& problem) {
     const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
-    WipedBlock block(kMaxInputBytes);
+    WipedBlock block(kMaxInputBytes + 1);
     DWORD mode = 0;
     if (input == nullptr || input == INVALID_HANDLE_VALUE) {
         // no standard input: no password
