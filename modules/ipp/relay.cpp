@@ -117,9 +117,12 @@ Relay* Relay::Start(const Target& target, ULONGLONG deadline) {
     }
     const SOCKET listener =
         relay->winsock_ ? socket(AF_INET, SOCK_STREAM, IPPROTO_TCP) : INVALID_SOCKET;
+    // Wine's WinHTTP asks a proxy for a tunnel only when the proxy's host is named otherwise
+    // than the printer, so a printer at 127.0.0.1 gets a relay at 127.0.0.2 (loopback too).
+    const bool apart = target.host == "127.0.0.1";
     sockaddr_in address = {};
     address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_addr.s_addr = htonl(apart ? INADDR_LOOPBACK + 1 : INADDR_LOOPBACK);
     int size = sizeof address;
     relay->listener_ = listener;
     if (listener == INVALID_SOCKET ||
@@ -131,7 +134,8 @@ Relay* Relay::Start(const Target& target, ULONGLONG deadline) {
         return nullptr;
     }
     MakeNonBlocking(listener);
-    relay->proxy_ = L"127.0.0.1:" + std::to_wstring(ntohs(address.sin_port));
+    relay->proxy_ =
+        (apart ? L"127.0.0.2:" : L"127.0.0.1:") + std::to_wstring(ntohs(address.sin_port));
     relay->module_ = HoldThisModule();
     if (!TrySubmitThreadpoolCallback(Serve, relay, nullptr)) {
         if (relay->module_) {

@@ -21,11 +21,11 @@ HMODULE HoldThisModule();
 
 class Relay {
   public:
-    // Listens on 127.0.0.1 (a port of the system's choosing) and serves one tunnel to `target`
+    // Listens on loopback (a port of the system's choosing) and serves one tunnel to `target`
     // on a thread of the process's pool, which ends by `deadline`; null when it cannot.
     static Relay* Start(const Target& target, ULONGLONG deadline);
 
-    // WinHTTP's proxy for the request: "127.0.0.1:PORT".
+    // WinHTTP's proxy for the request: "127.0.0.1:PORT" (or 127.0.0.2, see Start).
     const std::wstring& ProxyName() const { return proxy_; }
 
     // From here on nothing more reaches the printer.
