@@ -10,14 +10,15 @@ handshake) is answered a byte at a time and never ends. The server ends by itsel
 --parent process ends or after --lifetime seconds, so a test run that is killed leaves nothing
 behind.
 
---tls-port serves the same cases over TLS with one of two certificates of --tls-folder
-(one.crt/one.key, two.crt/two.key; GET /certificate/one or /certificate/two on the HTTP port
-picks the one shown from then on), and the auth-* cases ask for the user and password of
+--tls-ports (one port for each run that may go on at the same time) serve the same cases over
+TLS, each with one of two certificates of --tls-folder (one.crt/one.key, two.crt/two.key; GET
+/certificate/PORT/one or /certificate/PORT/two on the HTTP port picks the one PORT shows from
+then on), and the auth-* cases ask for the user and password of
 --secrets (tests/modules/ipp/test-secrets.txt). GET /authorized/CASE/REST on the HTTP port
 answers how many requests to that path carried an Authorization header.
 
     hostile_printer.py [--http-port N] [--snmp-port N] [--stalled-port N] [--dribble-port N]
-                       [--tls-port N --tls-folder DIR] [--secrets FILE]
+                       [--tls-ports N,N --tls-folder DIR] [--secrets FILE]
                        [--lifetime S] [--parent PID]
 """
 import argparse
@@ -592,8 +593,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
     def do_GET(self):
         """The tests' side door: which certificate the TLS port shows, what was authorized."""
         parts = self.path.strip("/").split("/", 1)
-        if parts[0] == "certificate" and len(parts) == 2 and parts[1] in tls_contexts:
-            tls_current[0] = parts[1]
+        chosen = parts[1].split("/") if len(parts) == 2 else []
+        if (parts[0] == "certificate" and len(chosen) == 2 and chosen[0] in tls_current and
+                chosen[1] in tls_contexts):
+            tls_current[chosen[0]] = chosen[1]
             self.reply(200, b"", "text/plain")
         elif parts[0] == "authorized" and len(parts) == 2:
             with state_lock:
@@ -625,7 +628,7 @@ class HttpServer(socketserver.ThreadingMixIn, http.server.HTTPServer):
 
 
 tls_contexts = {}
-tls_current = ["one"]
+tls_current = {}  # port (text) -> the certificate it shows
 
 
 class TlsServer(HttpServer):
@@ -634,7 +637,7 @@ class TlsServer(HttpServer):
 
     def get_request(self):
         connection, address = self.socket.accept()
-        context = tls_contexts[tls_current[0]]
+        context = tls_contexts[tls_current[str(self.server_address[1])]]
         return context.wrap_socket(connection, server_side=True,
                                    do_handshake_on_connect=False), address
 
@@ -661,7 +664,7 @@ def main():
     parser.add_argument("--snmp-port", type=int, default=0)
     parser.add_argument("--stalled-port", type=int, default=0)
     parser.add_argument("--dribble-port", type=int, default=0)
-    parser.add_argument("--tls-port", type=int, default=0)
+    parser.add_argument("--tls-ports", default="")
     parser.add_argument("--tls-folder", default="")
     parser.add_argument("--secrets", default="")
     parser.add_argument("--lifetime", type=float, default=3600, help="seconds before it stops itself")
@@ -676,14 +679,16 @@ def main():
                 key, _, value = line.strip().partition("=")
                 if key and not key.startswith("#"):
                     secrets[key] = value
-    if options.tls_port:
+    if options.tls_ports:
         for name in ("one", "two"):
             context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
             context.load_cert_chain(os.path.join(options.tls_folder, name + ".crt"),
                                     os.path.join(options.tls_folder, name + ".key"))
             tls_contexts[name] = context
-        tls = TlsServer(("127.0.0.1", options.tls_port), Handler)
-        threading.Thread(target=tls.serve_forever, daemon=True).start()
+        for port in options.tls_ports.split(","):
+            tls_current[port] = "one"
+            tls = TlsServer(("127.0.0.1", int(port)), Handler)
+            threading.Thread(target=tls.serve_forever, daemon=True).start()
     if options.snmp_port:
         sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
         sock.bind(("127.0.0.1", options.snmp_port))

@@ -796,9 +796,10 @@ TEST(IppAuthentication, NoCredentialReachesAChangedCertificate) {
     ASSERT_EQ(ClrBiDi_SelectOption(h.get(), L"print-color-mode", L"monochrome"), BIDI_OK);
     ASSERT_EQ(Authorized(peers, path), 1);
 
-    ASSERT_EQ(HttpGet(peers.Port("bad"), L"/certificate/two"), 200u);
+    const std::wstring certificate = L"/certificate/" + Wide(peers.Port("tls")) + L"/";
+    ASSERT_EQ(HttpGet(peers.Port("bad"), certificate + L"two"), 200u);
     EXPECT_EQ(ClrBiDi_SelectOption(h.get(), L"print-color-mode", L"color"), 0x210F);
-    EXPECT_EQ(HttpGet(peers.Port("bad"), L"/certificate/one"), 200u);
+    EXPECT_EQ(HttpGet(peers.Port("bad"), certificate + L"one"), 200u);
     EXPECT_EQ(Authorized(peers, path), 1);
     EXPECT_EQ(ClrBiDi_SelectOption(h.get(), L"print-color-mode", L"color"), BIDI_OK);
     EXPECT_EQ(Authorized(peers, path), 2);

@@ -149,9 +149,9 @@ CONF
     dbus-daemon --config-file="$dir/bus.conf" --fork --print-pid >>"$dir/pids"
     export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$bus/socket" HOME="$dir/home" TMPDIR="$dir/tmp"
 
-    set -- $(free_ports 19)
-    bad=$1 closed=$2 stalled=$3 dribble=$4 tls=$5
-    shift 5
+    set -- $(free_ports 20)
+    bad=$1 closed=$2 stalled=$3 dribble=$4 tls1252=$5 tls932=$6
+    shift 6
     printers="colour mono live inkjet older-laser trust"
     [ -f "$dir/pam-service" ] && printers="$printers auth"
     # One at a time: several ippeveprinters meeting a bus without avahi at the same moment
@@ -163,12 +163,12 @@ CONF
         done
     done
     setsid /usr/bin/python3 "$here/../hostile_printer.py" --http-port "$bad" \
-        --stalled-port "$stalled" --dribble-port "$dribble" --tls-port "$tls" \
+        --stalled-port "$stalled" --dribble-port "$dribble" --tls-ports "$tls1252,$tls932" \
         --tls-folder "$dir/ssl-hostile" --secrets "$here/test-secrets.txt" --parent "$owner" \
         </dev/null >"$dir/bad.log" 2>&1 &
     echo $! >>"$dir/pids"
-    printf 'bad=%s\nclosed=%s\nstalled=%s\ndribble=%s\ntls=%s\n' "$bad" "$closed" "$stalled" \
-        "$dribble" "$tls" >>"$dir/ports.txt"
+    printf 'bad=%s\nclosed=%s\nstalled=%s\ndribble=%s\ntls.1252=%s\ntls.932=%s\n' "$bad" \
+        "$closed" "$stalled" "$dribble" "$tls1252" "$tls932" >>"$dir/ports.txt"
 
     # The watchdog: when the owner ends (or after two hours), it stops the processes of this
     # start, by PID, and removes its PAM service; a normal stop ends the watchdog with them.
@@ -183,7 +183,7 @@ CONF
     echo $! >>"$dir/pids"
 
     wait_for_port "$bad" || { stop_peers; exit 1; }
-    wait_for_port "$tls" || { stop_peers; exit 1; }
+    wait_for_port "$tls1252" || { stop_peers; exit 1; }
 }
 
 case "$command" in
