@@ -1,9 +1,12 @@
 // The IPP query module's source of the printer model: a snapshot is one Get-Printer-Attributes
 // asking for the attributes of the parts it fills; a selection is a Set-Printer-Attributes of
 // the feature's default where the printer takes one, and is otherwise kept by the server.
+#include <windows.h>
+
 #include <memory>
 #include <string>
 
+#include "credentials.h"
 #include "http_transport.h"
 #include "ipp_codec.h"
 #include "ipp_codes.h"
@@ -29,6 +32,27 @@ unsigned PartsOf(vyxserve::Scope scope) {
     return kEverything;
 }
 
+// The requester's name where the options name none: the user of the printer's stored
+// credential, whom the printer authenticates, else `fallback`.
+std::string CredentialUser(const Target& target, const std::string& fallback) {
+    vyxserve::StoredCredential credential;
+    if (vyxserve::ReadCredential(NormalisedUri(target), credential) !=
+            vyxserve::CredentialLookup::kFound ||
+        credential.user.empty()) {
+        return fallback;
+    }
+    const std::wstring& user = credential.user;
+    const int n = WideCharToMultiByte(CP_UTF8, 0, user.data(), static_cast<int>(user.size()),
+                                      nullptr, 0, nullptr, nullptr);
+    if (n <= 0 || n > 255) {
+        return fallback;
+    }
+    std::string name(n, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, user.data(), static_cast<int>(user.size()), name.data(), n,
+                        nullptr, nullptr);
+    return name;
+}
+
 class IppSource : public vyxserve::Source {
   public:
     LONG Connect(const std::string& first, const std::string& second) override {
@@ -40,6 +64,9 @@ class IppSource : public vyxserve::Source {
         }
         if (code != 0) {
             return code;
+        }
+        if (!options.userGiven) {
+            options.user = CredentialUser(target, options.user);
         }
         target_ = target;
         options_ = options;

@@ -41,9 +41,9 @@ fi
 (cd "$scratch/unpacked" && cmake -E tar xf "$zip")
 
 # What Windows itself provides and the binaries may import: the kernel, the C runtime every
-# Windows has, the HTTP and socket libraries of the network modules, and ADVAPI32 (the
-# credential store and the registry, for bidiprobe's credential and trust commands).
-system_dlls=" kernel32.dll msvcrt.dll winhttp.dll ws2_32.dll advapi32.dll "
+# Windows has, the HTTP and socket libraries of the network modules, the credential store and
+# registry (advapi32), CNG (bcrypt) and the certificates WinHTTP hands out (crypt32).
+system_dlls=" kernel32.dll msvcrt.dll winhttp.dll ws2_32.dll advapi32.dll bcrypt.dll crypt32.dll "
 for arch in x86 x64; do
     case $arch in
         x86) machine=IMAGE_FILE_MACHINE_I386 ;;

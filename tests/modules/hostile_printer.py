@@ -10,17 +10,28 @@ handshake) is answered a byte at a time and never ends. The server ends by itsel
 --parent process ends or after --lifetime seconds, so a test run that is killed leaves nothing
 behind.
 
+--tls-ports (one port for each run that may go on at the same time) serve the same cases over
+TLS, each with one of two certificates of --tls-folder (one.crt/one.key, two.crt/two.key; GET
+/certificate/PORT/one or /certificate/PORT/two on the HTTP port picks the one PORT shows from
+then on), and the auth-* cases ask for the user and password of
+--secrets (tests/modules/ipp/test-secrets.txt). GET /authorized/CASE/REST on the HTTP port
+answers how many requests to that path carried an Authorization header.
+
     hostile_printer.py [--http-port N] [--snmp-port N] [--stalled-port N] [--dribble-port N]
+                       [--tls-ports N,N --tls-folder DIR] [--secrets FILE]
                        [--lifetime S] [--parent PID]
 """
 import argparse
+import base64
 import http.server
 import os
 import socket
 import socketserver
+import ssl
 import struct
 import threading
 import time
+import urllib.parse
 
 # ---- IPP: a small encoder and request reader ---------------------------------------------------
 
@@ -246,6 +257,54 @@ def unannounced_huge(handler, request):
         pass
 
 
+# ---- IPP: the cases that ask for a password ----------------------------------------------------
+
+secrets = {}
+authorized = {}  # path -> requests that carried an Authorization header
+
+
+def credential_offered(handler):
+    """The Authorization header's Basic user and password, or None; counted per path."""
+    header = handler.headers.get("Authorization")
+    if header is None:
+        return None
+    with state_lock:
+        authorized[handler.path] = authorized.get(handler.path, 0) + 1
+    scheme, _, encoded = header.partition(" ")
+    if scheme.lower() != "basic":
+        return None
+    user, _, password = base64.b64decode(encoded).decode("utf-8", "replace").partition(":")
+    return user, password
+
+
+def ask_password(handler, scheme='Basic realm="hostile"'):
+    handler.send_response(401)
+    handler.send_header("WWW-Authenticate", scheme)
+    handler.send_header("Content-Length", "0")
+    handler.send_header("Connection", "close")
+    handler.end_headers()
+
+
+def auth_settable(handler, request):
+    """`settable`, with Set-Printer-Attributes only for the test user and password."""
+    if request[1] == 0x0013 and credential_offered(handler) != (secrets.get("user"),
+                                                               secrets.get("password")):
+        ask_password(handler)
+        return
+    settable(handler, request)
+
+
+def auth_never(handler, request):
+    """Asks for a password for every request and takes none, the right one included."""
+    credential_offered(handler)
+    ask_password(handler)
+
+
+def auth_digest(handler, request):
+    """Asks for Digest only."""
+    ask_password(handler, 'Digest realm="hostile", nonce="0123456789abcdef", qop="auth"')
+
+
 IPP_CASES = {
     "never": never,
     "http-404": http_error(404),
@@ -265,6 +324,9 @@ IPP_CASES = {
     "reset": reset,
     "version-1.1": version_1_1,
     "settable": settable,
+    "auth-settable": auth_settable,
+    "auth-never": auth_never,
+    "auth-digest": auth_digest,
 }
 
 # ---- SNMP: BER, as little as an agent needs -------------------------------------------------
@@ -528,8 +590,26 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.end_headers()
         self.wfile.write(body)
 
+    def do_GET(self):
+        """The tests' side door: which certificate the TLS port shows, what was authorized."""
+        parts = self.path.strip("/").split("/", 1)
+        chosen = parts[1].split("/") if len(parts) == 2 else []
+        if (parts[0] == "certificate" and len(chosen) == 2 and chosen[0] in tls_current and
+                chosen[1] in tls_contexts):
+            tls_current[chosen[0]] = chosen[1]
+            self.reply(200, b"", "text/plain")
+        elif parts[0] == "authorized" and len(parts) == 2:
+            with state_lock:
+                count = authorized.get("/" + parts[1], 0)
+            self.reply(200, str(count).encode(), "text/plain")
+        else:
+            self.reply(404, b"", "text/plain")
+
     def do_POST(self):
         self.close_connection = True
+        # Through a proxy's tunnel a client may name the whole URI; the path picks the case.
+        if "://" in self.path:
+            self.path = urllib.parse.urlsplit(self.path).path or "/"
         length = int(self.headers.get("Content-Length", "0"))
         if length < 8 or length > 65536:
             self.reply(400, b"")
@@ -545,6 +625,24 @@ class Handler(http.server.BaseHTTPRequestHandler):
 class HttpServer(socketserver.ThreadingMixIn, http.server.HTTPServer):
     daemon_threads = True
     allow_reuse_address = True
+
+
+tls_contexts = {}
+tls_current = {}  # port (text) -> the certificate it shows
+
+
+class TlsServer(HttpServer):
+    """The same cases over TLS, with the certificate the side door picked; the handshake happens
+    on the request's own thread."""
+
+    def get_request(self):
+        connection, address = self.socket.accept()
+        context = tls_contexts[tls_current[str(self.server_address[1])]]
+        return context.wrap_socket(connection, server_side=True,
+                                   do_handshake_on_connect=False), address
+
+    def handle_error(self, request, client_address):
+        pass  # a client that refuses the certificate ends the handshake: nothing to report
 
 
 def serve_snmp(sock):
@@ -566,12 +664,31 @@ def main():
     parser.add_argument("--snmp-port", type=int, default=0)
     parser.add_argument("--stalled-port", type=int, default=0)
     parser.add_argument("--dribble-port", type=int, default=0)
+    parser.add_argument("--tls-ports", default="")
+    parser.add_argument("--tls-folder", default="")
+    parser.add_argument("--secrets", default="")
     parser.add_argument("--lifetime", type=float, default=3600, help="seconds before it stops itself")
     parser.add_argument("--parent", type=int, default=0, help="stops when this process is gone")
     options = parser.parse_args()
     if options.http_port:
         server = HttpServer(("127.0.0.1", options.http_port), Handler)
         threading.Thread(target=server.serve_forever, daemon=True).start()
+    if options.secrets:
+        with open(options.secrets) as lines:
+            for line in lines:
+                key, _, value = line.strip().partition("=")
+                if key and not key.startswith("#"):
+                    secrets[key] = value
+    if options.tls_ports:
+        for name in ("one", "two"):
+            context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+            context.load_cert_chain(os.path.join(options.tls_folder, name + ".crt"),
+                                    os.path.join(options.tls_folder, name + ".key"))
+            tls_contexts[name] = context
+        for port in options.tls_ports.split(","):
+            tls_current[port] = "one"
+            tls = TlsServer(("127.0.0.1", int(port)), Handler)
+            threading.Thread(target=tls.serve_forever, daemon=True).start()
     if options.snmp_port:
         sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
         sock.bind(("127.0.0.1", options.snmp_port))

@@ -148,11 +148,17 @@ std::int32_t ParseOptions(const std::string& text, Options& options) {
                 }
             }
             parsed.user = item.value;
+            parsed.userGiven = true;
         } else if (item.key == "cert") {
-            if (item.value != "check" && item.value != "any") {
+            if (item.value == "auto") {
+                parsed.cert = CertPolicy::kAuto;
+            } else if (item.value == "check") {
+                parsed.cert = CertPolicy::kCheck;
+            } else if (item.value == "any") {
+                parsed.cert = CertPolicy::kAny;
+            } else {
                 return kBadOption;
             }
-            parsed.acceptAnyCertificate = item.value == "any";
         } else {
             return kBadOption;
         }

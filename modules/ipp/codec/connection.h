@@ -16,10 +16,16 @@ struct Target {
     bool secure = false;
 };
 
+// How an ipps:// printer's certificate is judged: one that validates is always taken; `kAuto`
+// trusts one that does not on first use and then only that one (trust_rule.h), `kCheck` refuses
+// it, `kAny` takes any certificate at all.
+enum class CertPolicy { kAuto, kCheck, kAny };
+
 struct Options {
-    std::uint32_t timeoutMs = 5000;     // each request, from its name lookup to the last byte read
-    std::string user = "vyxbidi";       // requesting-user-name
-    bool acceptAnyCertificate = false;  // ipps: take a self-signed or otherwise unchecked one
+    std::uint32_t timeoutMs = 5000;  // each request, from its name lookup to the last byte read
+    std::string user = "vyxbidi";    // requesting-user-name
+    bool userGiven = false;          // `user` came from the options, not the default
+    CertPolicy cert = CertPolicy::kAuto;
 };
 
 constexpr std::uint32_t kMinTimeoutMs = 100;
@@ -41,7 +47,7 @@ std::string NormalisedUri(const Target& target);
 // (trust_store.h); "ipp://host:port" for a printer without TLS.
 std::string Origin(const Target& target);
 
-// `key=value` pairs separated by `;`: timeout=MS, user=NAME, cert=check|any. Empty means the
+// `key=value` pairs separated by `;`: timeout=MS, user=NAME, cert=auto|check|any. Empty means the
 // defaults. 0, or kBadOption.
 std::int32_t ParseOptions(const std::string& text, Options& options);
 

@@ -53,8 +53,8 @@ TEST(IppConnection, NormalisedUrisAndOrigins) {
         {"ipp://printer:631/ipp/print", "ipp://printer:631/ipp/print", "ipp://printer:631"},
         {"IPPS://Printer.Example/ipp/print", "ipps://printer.example:631/ipp/print",
          "ipps://printer.example:631"},
-        {"ipps://PRINTER:8631/Printers/Colour?Queue=A", "ipps://printer:8631/Printers/Colour?Queue=A",
-         "ipps://printer:8631"},
+        {"ipps://PRINTER:8631/Printers/Colour?Queue=A",
+         "ipps://printer:8631/Printers/Colour?Queue=A", "ipps://printer:8631"},
         {"Printer", "ipp://printer:631/ipp/print", "ipp://printer:631"},
         {"10.0.0.7:9100", "ipp://10.0.0.7:9100/ipp/print", "ipp://10.0.0.7:9100"},
         {"ipps://[FE80::1]", "ipps://[fe80::1]:631/ipp/print", "ipps://[fe80::1]:631"},
@@ -108,16 +108,21 @@ TEST(IppConnection, Options) {
     ASSERT_EQ(ParseOptions("", o), 0);
     EXPECT_EQ(o.timeoutMs, 5000u);
     EXPECT_EQ(o.user, "vyxbidi");
-    EXPECT_FALSE(o.acceptAnyCertificate);
+    EXPECT_FALSE(o.userGiven);
+    EXPECT_EQ(o.cert, CertPolicy::kAuto);
 
     ASSERT_EQ(ParseOptions("timeout=250;user=alice;cert=any;", o), 0);
     EXPECT_EQ(o.timeoutMs, 250u);
     EXPECT_EQ(o.user, "alice");
-    EXPECT_TRUE(o.acceptAnyCertificate);
+    EXPECT_TRUE(o.userGiven);
+    EXPECT_EQ(o.cert, CertPolicy::kAny);
     ASSERT_EQ(ParseOptions(";cert=check;;timeout=120000", o), 0);
-    EXPECT_FALSE(o.acceptAnyCertificate);
+    EXPECT_EQ(o.cert, CertPolicy::kCheck);
     EXPECT_EQ(o.timeoutMs, 120000u);
     EXPECT_EQ(o.user, "vyxbidi");
+    EXPECT_FALSE(o.userGiven);
+    ASSERT_EQ(ParseOptions("cert=auto", o), 0);
+    EXPECT_EQ(o.cert, CertPolicy::kAuto);
     // The syntax every module shares: keys in any case, spaces around keys and values.
     ASSERT_EQ(ParseOptions(" Timeout = 300 ; USER=bob", o), 0);
     EXPECT_EQ(o.timeoutMs, 300u);

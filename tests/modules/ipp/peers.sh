@@ -2,8 +2,12 @@
 # The IPP module's test peers: for each ANSI code page the tests run in, ippeveprinter serving
 # each printer file (and a second colour printer whose levels the tests change), plus the
 # hostile printer (tests/modules/hostile_printer.py: its HTTP side, a port where connecting
-# hangs and one that answers a byte at a time); all on free loopback ports, with a private D-Bus
-# system bus that ippeveprinter needs even without DNS-SD.
+# hangs and one that answers a byte at a time, and its TLS side); all on free loopback ports, with
+# a private D-Bus system bus that ippeveprinter needs even without DNS-SD. For the certificate
+# and password tests, each code page also has a printer with a key folder of its own (holding a
+# second key pair the tests put in place), and, where this user may write /etc/pam.d (root), one
+# that asks for the user and password of test-secrets.txt through a PAM service of its own
+# (pam_exec of pam_check.sh), written here and removed at the stop.
 #
 #   peers.sh start DIR     starts them; DIR/ports.txt then holds NAME=PORT lines, DIR/pids the
 #                          processes, DIR/ssl the printers' self-signed certificate
@@ -28,7 +32,24 @@ stop_peers() {
     done
     for pid in $pids; do kill -KILL "$pid" 2>/dev/null || true; done
     [ -f "$dir/bus-folder" ] && rm -rf "$(cat "$dir/bus-folder")"
-    rm -f "$dir/pids" "$dir/ports.txt" "$dir/bus-folder"
+    [ -f "$dir/pam-service" ] && rm -f "/etc/pam.d/$(cat "$dir/pam-service")"
+    rm -f "$dir/pids" "$dir/ports.txt" "$dir/bus-folder" "$dir/pam-service"
+}
+
+new_key_pair() {
+    openssl req -x509 -newkey rsa:2048 -nodes -days 30 -subj /CN=localhost \
+        -addext "subjectAltName=DNS:localhost,IP:127.0.0.1,IP:::1" \
+        -keyout "$1.key" -out "$1.crt" >/dev/null 2>&1
+}
+
+# The PAM service of the password printers, named after DIR so that two runs do not share it;
+# none (and no such printers) where /etc/pam.d is not writable.
+write_pam_service() {
+    [ -w /etc/pam.d ] || return 0
+    service="vyxbidi-test-$(printf '%s' "$dir" | cksum | cut -d' ' -f1)"
+    printf 'auth required pam_exec.so expose_authtok quiet /bin/sh %s %s\naccount required pam_permit.so\n' \
+        "$here/pam_check.sh" "$here/test-secrets.txt" >"/etc/pam.d/$service"
+    echo "$service" >"$dir/pam-service"
 }
 
 free_ports() {
@@ -62,12 +83,19 @@ wait_for_port() {
 # PORT; a second try when it does not come up.
 start_printer() {
     case "$1" in
-        colour | live) file=colour-mfp ;;
+        colour | live | auth | trust) file=colour-mfp ;;
         *) file=$1 ;;
+    esac
+    keys="$dir/ssl"
+    extra=""
+    case "$1" in
+        trust) keys="$dir/ssl-trust-$2" ;;
+        auth) extra="-A --pam-service $(cat "$dir/pam-service")" ;;
     esac
     mkdir -p "$dir/spool-$1-$2"
     for try in 1 2; do
-        setsid ippeveprinter -r off -n localhost -p "$3" -d "$dir/spool-$1-$2" -K "$dir/ssl" \
+        # shellcheck disable=SC2086 # $extra is two options or none
+        setsid ippeveprinter $extra -r off -n localhost -p "$3" -d "$dir/spool-$1-$2" -K "$keys" \
             -a "$here/printers/$file.attr" "$1-$2" </dev/null >"$dir/$1-$2.log" 2>&1 &
         echo $! >>"$dir/pids"
         if wait_for_port "$3" "$!"; then
@@ -82,14 +110,26 @@ start_peers() {
     stop_peers
     rm -rf "$dir"
     mkdir -p "$dir/home" "$dir/tmp" "$dir/ssl"
+    cp "$here/test-secrets.txt" "$dir/test-secrets.txt"  # where the tests under wine read it
     : >"$dir/pids"
     : >"$dir/ports.txt"
     owner=$PPID
 
     # ippeveprinter looks for <hostname>.crt and .key in its key folder.
-    openssl req -x509 -newkey rsa:2048 -nodes -days 30 -subj /CN=localhost \
-        -addext "subjectAltName=DNS:localhost,IP:127.0.0.1,IP:::1" \
-        -keyout "$dir/ssl/localhost.key" -out "$dir/ssl/localhost.crt" >/dev/null 2>&1
+    new_key_pair "$dir/ssl/localhost"
+    # Two key pairs for the hostile printer's TLS side, and for each code page's trust printer,
+    # whose folder shows the first until a test puts the second in place.
+    mkdir -p "$dir/ssl-hostile"
+    new_key_pair "$dir/ssl-hostile/one"
+    new_key_pair "$dir/ssl-hostile/two"
+    for cp in 1252 932; do
+        mkdir -p "$dir/ssl-trust-$cp"
+        new_key_pair "$dir/ssl-trust-$cp/one"
+        new_key_pair "$dir/ssl-trust-$cp/two"
+        cp "$dir/ssl-trust-$cp/one.crt" "$dir/ssl-trust-$cp/localhost.crt"
+        cp "$dir/ssl-trust-$cp/one.key" "$dir/ssl-trust-$cp/localhost.key"
+    done
+    write_pam_service
 
     # A socket's path holds at most 107 bytes, and DIR lies inside a clone that may be deeper
     # than that: the bus listens in a short folder of its own, removed at the stop.
@@ -109,34 +149,41 @@ CONF
     dbus-daemon --config-file="$dir/bus.conf" --fork --print-pid >>"$dir/pids"
     export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$bus/socket" HOME="$dir/home" TMPDIR="$dir/tmp"
 
-    set -- $(free_ports 14)
-    bad=$1 closed=$2 stalled=$3 dribble=$4
-    shift 4
+    set -- $(free_ports 20)
+    bad=$1 closed=$2 stalled=$3 dribble=$4 tls1252=$5 tls932=$6
+    shift 6
+    printers="colour mono live inkjet older-laser trust"
+    [ -f "$dir/pam-service" ] && printers="$printers auth"
     # One at a time: several ippeveprinters meeting a bus without avahi at the same moment
     # sometimes fail to start.
     for cp in 1252 932; do
-        for printer in colour mono live inkjet older-laser; do
+        for printer in $printers; do
             start_printer "$printer" "$cp" "$1" || { stop_peers; exit 1; }
             shift
         done
     done
     setsid /usr/bin/python3 "$here/../hostile_printer.py" --http-port "$bad" \
-        --stalled-port "$stalled" --dribble-port "$dribble" --parent "$owner" \
+        --stalled-port "$stalled" --dribble-port "$dribble" --tls-ports "$tls1252,$tls932" \
+        --tls-folder "$dir/ssl-hostile" --secrets "$here/test-secrets.txt" --parent "$owner" \
         </dev/null >"$dir/bad.log" 2>&1 &
     echo $! >>"$dir/pids"
-    printf 'bad=%s\nclosed=%s\nstalled=%s\ndribble=%s\n' "$bad" "$closed" "$stalled" "$dribble" \
-        >>"$dir/ports.txt"
+    printf 'bad=%s\nclosed=%s\nstalled=%s\ndribble=%s\ntls.1252=%s\ntls.932=%s\n' "$bad" \
+        "$closed" "$stalled" "$dribble" "$tls1252" "$tls932" >>"$dir/ports.txt"
 
     # The watchdog: when the owner ends (or after two hours), it stops the processes of this
-    # start, by PID; a normal stop ends the watchdog with them.
+    # start, by PID, and removes its PAM service; a normal stop ends the watchdog with them.
+    pam_file=""
+    [ -f "$dir/pam-service" ] && pam_file="/etc/pam.d/$(cat "$dir/pam-service")"
     setsid sh -c '
         end=$(( $(date +%s) + 7200 ))
         while kill -0 "$1" 2>/dev/null && [ "$(date +%s)" -lt "$end" ]; do sleep 1; done
-        kill -TERM $2 2>/dev/null; sleep 2; kill -KILL $2 2>/dev/null; rm -rf "$3"' \
-        watchdog "$owner" "$(cat "$dir/pids")" "$bus" </dev/null >/dev/null 2>&1 &
+        kill -TERM $2 2>/dev/null; sleep 2; kill -KILL $2 2>/dev/null; rm -rf "$3"
+        [ -z "$4" ] || rm -f "$4"' \
+        watchdog "$owner" "$(cat "$dir/pids")" "$bus" "$pam_file" </dev/null >/dev/null 2>&1 &
     echo $! >>"$dir/pids"
 
     wait_for_port "$bad" || { stop_peers; exit 1; }
+    wait_for_port "$tls1252" || { stop_peers; exit 1; }
 }
 
 case "$command" in
