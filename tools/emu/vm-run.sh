@@ -21,9 +21,9 @@ while [ $# -gt 0 ]; do
     esac
 done
 [ $# -ge 1 ] || { echo "usage: vm-run.sh [--stream] -- COMMAND [ARGS...]" >&2; exit 2; }
-emu="${VYX_EMU_DIR:-$here/../../build/emu}"
-"$here/build-machine.sh" "$emu" >&2
-emu=$(cd "$emu" && pwd)
+. "$here/../wine/loaders.sh"
+"$here/build-machine.sh" "$VYX_EMU_DIR" >&2
+emu=$(cd "$VYX_EMU_DIR" && pwd)
 
 mkdir -p "$emu/jobs"
 job=$(mktemp -d "$emu/jobs/job.XXXXXX")

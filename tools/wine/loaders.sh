@@ -4,3 +4,5 @@
 WINE64=/usr/lib/wine/wine64
 WINE32=/usr/lib/wine/wine
 WINESERVER=/usr/lib/wine/wineserver64
+# The emulated machine that runs x86 programs where the host runs no 32-bit code (tools/emu/).
+VYX_EMU_DIR="${VYX_EMU_DIR:-$(cd "$(dirname "$0")/../.." && pwd)/build/emu}"

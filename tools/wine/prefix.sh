@@ -21,11 +21,14 @@ ddrive="$prefix.d-drive"
 in_build_tree() {
     [ -f "$tree/CMakeCache.txt" ]
 }
-is_32_bit() {
-    grep -q '^#arch=win32' "$prefix/system.reg" 2>/dev/null
+# A 32-bit prefix, or a 64-bit one without its 32-bit half (made where wine's x86 DLLs were not
+# to be found), is made again.
+is_whole() {
+    ! grep -q '^#arch=win32' "$prefix/system.reg" 2>/dev/null &&
+        [ -f "$prefix/drive_c/windows/syswow64/kernel32.dll" ]
 }
 ready() {
-    [ -e "$prefix/.vyx-ready" ] && ! is_32_bit && { ! in_build_tree || [ -L "$prefix/dosdevices/x:" ]; }
+    [ -e "$prefix/.vyx-ready" ] && is_whole && { ! in_build_tree || [ -L "$prefix/dosdevices/x:" ]; }
 }
 ready && exit 0
 
@@ -39,10 +42,21 @@ export WINEARCH=win64
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINELOADER="$WINE64"
-if is_32_bit; then
+if [ -e "$prefix/system.reg" ] && ! is_whole; then
     # Only this prefix's own server is stopped: WINEPREFIX names it.
     "$WINESERVER" -k 2>/dev/null || true
     rm -rf "$prefix"
+fi
+# Where the host runs no 32-bit code, the 64-bit loader cannot have wine's 32-bit half fill the
+# prefix's x86 side; it copies the x86 DLLs itself when told where they are: the host's own
+# where wine32 is installed, else the emulated machine's x86 layer (tools/emu/build-machine.sh).
+if [ "$("$here/../host/x86-mode.sh")" = emulated ]; then
+    if [ -x "$WINE32" ]; then
+        export WINEDLLPATH=/usr/lib/i386-linux-gnu/wine
+    else
+        "$here/../emu/build-machine.sh" "$VYX_EMU_DIR" >&2
+        export WINEDLLPATH="$VYX_EMU_DIR/x86-layer/usr/lib/i386-linux-gnu/wine"
+    fi
 fi
 if [ ! -e "$prefix/.vyx-ready" ]; then
     "$WINE64" wineboot -i </dev/null >/dev/null 2>&1
