@@ -11,6 +11,7 @@
 #include "ipp_codec.h"
 #include "ipp_codes.h"
 #include "ipp_mapping.h"
+#include "serve_codes.h"
 #include "source.h"
 
 namespace vyxipp {
@@ -164,7 +165,16 @@ class IppSource : public vyxserve::Source {
 
 namespace vyxserve {
 
+// WinHTTP keeps threads of its own after its handles are closed (wine's closes connections on
+// one). Loaded for this module alone, it would be unloaded with it when the library lets the
+// module go, and such a thread would then run on in freed code and crash the caller's process:
+// it stays loaded for the life of the process instead.
 std::unique_ptr<Source> CreateSource(const std::string& path, LONG& code) {
+    HMODULE winhttp = nullptr;
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_PIN, L"winhttp.dll", &winhttp)) {
+        code = kInternal;
+        return nullptr;
+    }
     code = 0;
     return std::make_unique<vyxipp::IppSource>();
 }

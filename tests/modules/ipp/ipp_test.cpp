@@ -733,7 +733,8 @@ TEST(IppAuthentication, ASelectionThatNeedsAPasswordGetsTheStoredOneOverTlsOnly)
     REQUIRE_PEERS(peers);
     const TestSecrets secrets;
     ASSERT_FALSE(secrets.password.empty());
-    const std::string cp = std::to_string(GetACP());
+    // The printer counts per path for as long as it runs, over every test process.
+    const std::string cp = std::to_string(GetACP()) + "-" + std::to_string(GetCurrentProcessId());
     enum Stored { kNone, kRight, kWrong };
     const struct {
         const char* what;
@@ -786,7 +787,8 @@ TEST(IppAuthentication, NoCredentialReachesAChangedCertificate) {
     const Peers peers;
     REQUIRE_PEERS(peers);
     const TestSecrets secrets;
-    const std::string path = "/auth-settable/changed-" + std::to_string(GetACP());
+    const std::string path = "/auth-settable/changed-" + std::to_string(GetACP()) + "-" +
+                             std::to_string(GetCurrentProcessId());
     const std::wstring uri = peers.Uri("tls", path, "ipps");
     const PinCleanup pin(uri);
     const StoredCredential credential(uri, secrets.user, secrets.password);
