@@ -1,16 +1,20 @@
 # The SNMP module's portable pieces, natively under the sanitizers: messages, walks against an
-# in-process agent, the mapping, the option strings, and the requests a dump takes against the
-# project's recordings.
+# in-process agent (version 3 too), the security model's vectors, the mapping, the option
+# strings, and the requests a dump takes against the project's recordings.
 vyx_add_native_test(snmp_codec_tests
     ${CMAKE_CURRENT_LIST_DIR}/ber_message_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/fake_agent.cpp
     ${CMAKE_CURRENT_LIST_DIR}/mapping_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/openssl_crypto.cpp
     ${CMAKE_CURRENT_LIST_DIR}/options_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/recording.cpp
     ${CMAKE_CURRENT_LIST_DIR}/request_count_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/usm_vectors_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/walk_test.cpp
 )
-target_link_libraries(snmp_codec_tests PRIVATE vyx_snmp_codec)
+# OpenSSL (Debian's libssl-dev) stands in for the system's cryptography: tests only.
+find_package(OpenSSL REQUIRED)
+target_link_libraries(snmp_codec_tests PRIVATE vyx_snmp_codec OpenSSL::Crypto)
 target_compile_definitions(snmp_codec_tests PRIVATE
     VYX_SNMP_RECORDINGS="${CMAKE_CURRENT_LIST_DIR}/recordings")
 
