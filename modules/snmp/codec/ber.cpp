@@ -152,8 +152,7 @@ void BerWriter::Integer(std::uint8_t tag, std::int64_t value) {
     // The shortest two's-complement form: drop leading bytes that only repeat the sign.
     std::uint8_t digits[8];
     for (int i = 0; i < 8; ++i) {
-        digits[7 - i] =
-            static_cast<std::uint8_t>((static_cast<std::uint64_t>(value) >> (8 * i)) & 0xFF);
+        digits[7 - i] = static_cast<std::uint8_t>((static_cast<std::uint64_t>(value) >> (8 * i)) & 0xFF);
     }
     int first = 0;
     while (first < 7 && ((digits[first] == 0x00 && !(digits[first + 1] & 0x80)) ||
@@ -182,9 +181,7 @@ void BerWriter::OctetString(std::uint8_t tag, const std::string& bytes) {
     bytes_.insert(bytes_.end(), bytes.begin(), bytes.end());
 }
 
-void BerWriter::Null(std::uint8_t tag) {
-    Header(tag, 0);
-}
+void BerWriter::Null(std::uint8_t tag) { Header(tag, 0); }
 
 void BerWriter::ObjectId(const Oid& oid) {
     Bytes content;

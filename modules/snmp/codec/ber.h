@@ -22,11 +22,11 @@ struct ByteView {
 
 enum class BerStatus {
     kOk,
-    kTruncated,  // a header or content runs past the end of its enclosing span
-    kBadLength,  // indefinite, over-long or unsupported length form
-    kBadTag,     // a multi-byte tag, or not the tag that was expected
-    kBadValue,   // content that its type does not allow (empty integer, bad OID, ...)
-    kTooLarge,   // a value beyond the limits the caller set (OID length, integer width)
+    kTruncated,     // a header or content runs past the end of its enclosing span
+    kBadLength,     // indefinite, over-long or unsupported length form
+    kBadTag,        // a multi-byte tag, or not the tag that was expected
+    kBadValue,      // content that its type does not allow (empty integer, bad OID, ...)
+    kTooLarge,      // a value beyond the limits the caller set (OID length, integer width)
 };
 
 // Walks the TLVs of one span, in order.

@@ -29,9 +29,7 @@ void EncodeValue(BerWriter& out, const Value& value) {
     }
 }
 
-bool Ok(BerStatus status) {
-    return status == BerStatus::kOk;
-}
+bool Ok(BerStatus status) { return status == BerStatus::kOk; }
 
 DecodeStatus FromBer(BerStatus status) {
     return status == BerStatus::kTooLarge ? DecodeStatus::kTooLarge : DecodeStatus::kMalformed;

@@ -186,8 +186,7 @@ bool ParseOptions(const std::string& text, ConnectOptions& options, std::string&
             } else {
                 return false;
             }
-        } else if (item.key == "timeout" &&
-                   vyxserve::ParseDecimal(item.value, 9, 10, 60000, number)) {
+        } else if (item.key == "timeout" && vyxserve::ParseDecimal(item.value, 9, 10, 60000, number)) {
             options.client.timeoutMs = number;
         } else if (item.key == "retries" && vyxserve::ParseDecimal(item.value, 9, 0, 10, number)) {
             options.client.retries = number;

@@ -62,8 +62,7 @@ ExchangeStatus Walker::Send(const std::vector<Cursor*>& batch, std::uint32_t rep
     }
     // Not yet known: version 2c first; an agent that only speaks version 1 drops it unread.
     used = Version::kV2c;
-    ExchangeStatus status =
-        client_.Exchange(used, BuildRequest(used, names, repetitions), response);
+    ExchangeStatus status = client_.Exchange(used, BuildRequest(used, names, repetitions), response);
     if (status == ExchangeStatus::kNoAnswer) {
         used = Version::kV1;
         status = client_.Exchange(used, BuildRequest(used, names, repetitions), response);

@@ -1,5 +1,5 @@
-// Walks of table columns: GetBulk (versions 2c and 3) with several columns per request, or GetNext
-// (version 1), each column followed to its end. A walk stops at a column's end, at an answer
+// Walks of table columns: GetBulk (versions 2c and 3) with several columns per request, or
+// GetNext (version 1), each column followed to its end. A walk stops at a column's end, at an answer
 // that does not move forward (a loop), and at its size caps.
 #pragma once
 
@@ -16,23 +16,23 @@ namespace vyxsnmp {
 enum class VersionChoice { kAuto, kV1, kV2c, kV3 };
 
 struct WalkLimits {
-    std::uint32_t maxRepetitions = 32;  // rows asked per column in one GetBulk
-    std::uint32_t varBindBudget = 256;  // columns times repetitions asked in one GetBulk
+    std::uint32_t maxRepetitions = 32;     // rows asked per column in one GetBulk
+    std::uint32_t varBindBudget = 256;     // columns times repetitions asked in one GetBulk
     std::size_t maxColumnsPerRequest = 32;
     std::size_t maxRowsPerColumn = 1024;
-    std::uint32_t maxRequests = 256;  // distinct requests in one walk (retries not counted)
+    std::uint32_t maxRequests = 256;       // distinct requests in one walk (retries not counted)
 };
 
 enum class WalkStatus {
     kOk,
-    kNoAnswer,    // the agent did not answer (or not in any version that was tried)
-    kGarbled,     // answers that did not decode, did not match, or had the wrong shape
-    kSendFailed,  // the transport failed
-    kLoop,        // an answer named an object not after the one asked for
-    kStalled,     // answers that brought nothing new, even one column at a time
-    kTooLarge,    // a column grew past its row cap, or the walk past its request cap
-    kAgentError,  // the agent answered with an error status (in `errorStatus`)
-    kRefused,     // version 3: the agent's security refused the request (in `refusal`)
+    kNoAnswer,     // the agent did not answer (or not in any version that was tried)
+    kGarbled,      // answers that did not decode, did not match, or had the wrong shape
+    kSendFailed,   // the transport failed
+    kLoop,         // an answer named an object not after the one asked for
+    kStalled,      // answers that brought nothing new, even one column at a time
+    kTooLarge,     // a column grew past its row cap, or the walk past its request cap
+    kAgentError,   // the agent answered with an error status (in `errorStatus`)
+    kRefused,      // version 3: the agent's security refused the request (in `refusal`)
 };
 
 struct WalkOutcome {
@@ -66,8 +66,8 @@ class Walker {
         bool done = false;
     };
 
-    ExchangeStatus Send(const std::vector<Cursor*>& batch, std::uint32_t repetitions, Version& used,
-                        Pdu& response);
+    ExchangeStatus Send(const std::vector<Cursor*>& batch, std::uint32_t repetitions,
+                        Version& used, Pdu& response);
 
     Client& client_;
     std::optional<Version> version_;

@@ -71,11 +71,16 @@ TEST(SnmpOptions, OptionStrings) {
         const char* text;
         const char* problem;
     } refused[] = {
-        {"community", "community"},         {"colour=yes", "colour=yes"},
-        {"version=4", "version=4"},         {"timeout=9", "timeout=9"},
-        {"timeout=60001", "timeout=60001"}, {"timeout=1s", "timeout=1s"},
-        {"retries=11", "retries=11"},       {"retries=-1", "retries=-1"},
-        {"bulk=256", "bulk=256"},           {"timeout=100;timeout=200", "timeout=200"},
+        {"community", "community"},
+        {"colour=yes", "colour=yes"},
+        {"version=4", "version=4"},
+        {"timeout=9", "timeout=9"},
+        {"timeout=60001", "timeout=60001"},
+        {"timeout=1s", "timeout=1s"},
+        {"retries=11", "retries=11"},
+        {"retries=-1", "retries=-1"},
+        {"bulk=256", "bulk=256"},
+        {"timeout=100;timeout=200", "timeout=200"},
         {"community=a;=b", "=b"},
     };
     for (const auto& c : refused) {
