@@ -32,7 +32,31 @@ struct PipeReader {
     }
 };
 
+// Writes a child's standard input on a thread of its own and closes it, so that the child sees
+// its end however much it holds.
+struct PipeWriter {
+    HANDLE pipe;
+    std::string bytes;
+    static DWORD WINAPI Run(void* self) {
+        auto* writer = static_cast<PipeWriter*>(self);
+        std::size_t done = 0;
+        while (done < writer->bytes.size()) {
+            DWORD written = 0;
+            if (!WriteFile(writer->pipe, writer->bytes.data() + done,
+                           static_cast<DWORD>(writer->bytes.size() - done), &written, nullptr) ||
+                written == 0) {
+                break;
+            }
+            done += written;
+        }
+        CloseHandle(writer->pipe);
+        return 0;
+    }
+};
+
 constexpr DWORD kProbeTimeoutMs = 120000;
+
+ProbeRun Run(const std::wstring& arguments, const std::string* input);
 
 }  // namespace
 
@@ -101,6 +125,16 @@ void SimContext::OpenEverything() {
 }
 
 ProbeRun RunProbe(const std::wstring& arguments) {
+    return Run(arguments, nullptr);
+}
+
+ProbeRun RunProbe(const std::wstring& arguments, const std::string& input) {
+    return Run(arguments, &input);
+}
+
+namespace {
+
+ProbeRun Run(const std::wstring& arguments, const std::string* input) {
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     HANDLE outRead, outWrite, errRead, errWrite;
     if (!CreatePipe(&outRead, &outWrite, &inherit, 0) ||
@@ -109,11 +143,19 @@ ProbeRun RunProbe(const std::wstring& arguments) {
     }
     SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);
     SetHandleInformation(errRead, HANDLE_FLAG_INHERIT, 0);
+    HANDLE inRead = nullptr;
+    HANDLE inWrite = nullptr;
+    if (input) {
+        if (!CreatePipe(&inRead, &inWrite, &inherit, 0)) {
+            throw std::runtime_error("cannot create pipes");
+        }
+        SetHandleInformation(inWrite, HANDLE_FLAG_INHERIT, 0);
+    }
 
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdInput = input ? inRead : GetStdHandle(STD_INPUT_HANDLE);
     startup.hStdOutput = outWrite;
     startup.hStdError = errWrite;
     PROCESS_INFORMATION process{};
@@ -123,11 +165,21 @@ ProbeRun RunProbe(const std::wstring& arguments) {
                        vyxtest::ProgramDirectory().c_str(), &startup, &process);
     CloseHandle(outWrite);
     CloseHandle(errWrite);
+    if (inRead) {
+        CloseHandle(inRead);
+    }
     if (!started) {
         CloseHandle(outRead);
         CloseHandle(errRead);
+        if (inWrite) {
+            CloseHandle(inWrite);
+        }
         throw std::runtime_error("cannot start bidiprobe.exe");
     }
+    // Held on the heap for the same reason as the readers below.
+    auto* in = input ? new PipeWriter{inWrite, *input} : nullptr;
+    const HANDLE writer =
+        in ? CreateThread(nullptr, 0, &PipeWriter::Run, in, 0, nullptr) : nullptr;
     // Held on the heap: should a reader never finish, it keeps its buffer when we give up.
     auto* out = new PipeReader{outRead, {}};
     auto* err = new PipeReader{errRead, {}};
@@ -145,6 +197,13 @@ ProbeRun RunProbe(const std::wstring& arguments) {
     for (HANDLE handle : {process.hProcess, process.hThread}) {
         CloseHandle(handle);
     }
+    if (writer) {
+        // A child that ends without reading its input breaks the pipe, which ends the writer.
+        if (WaitForSingleObject(writer, kProbeTimeoutMs) == WAIT_OBJECT_0) {
+            delete in;
+        }
+        CloseHandle(writer);
+    }
     if (!drained) {
         throw std::runtime_error("bidiprobe.exe's output did not end");
     }
@@ -161,6 +220,8 @@ ProbeRun RunProbe(const std::wstring& arguments) {
     }
     return run;
 }
+
+}  // namespace
 
 std::string ThroughCodePage(const std::string& utf8) {
     return Utf8(vyxtest::FromAnsi(vyxtest::ToAnsi(Widen(utf8))));

@@ -71,6 +71,8 @@ struct ProbeRun {
 
 // Runs bidiprobe.exe with these arguments (already quoted as a command line needs).
 ProbeRun RunProbe(const std::wstring& arguments);
+// The same with `input` as its standard input, a pipe that ends after those bytes.
+ProbeRun RunProbe(const std::wstring& arguments, const std::string& input);
 
 // What a text becomes on its way through the ANSI code page and back, as UTF-8: what the probe
 // reports for a text that the module holds.

@@ -1,6 +1,7 @@
 // bidiprobe: loads VYXBIDI.dll as a driver does and reports what the printer answers through it.
 #include <windows.h>
 
+#include "admin.h"
 #include "exports.h"
 #include "options.h"
 #include "probe.h"
@@ -87,6 +88,9 @@ int Probe(int argc, wchar_t** argv) {
         return kExitUsage;
     }
     const Options& options = parsed.options;
+    if (IsAdministration(options.command)) {
+        return RunAdministration(options);
+    }
     const std::wstring dllPath = options.dll ? *options.dll : ProgramFolder() + L"VYXBIDI.dll";
 
     Library library;

@@ -49,12 +49,57 @@ const char kProgramHelp[] =
     "  templates [--items]     the job templates, with --items their items as well\n"
     "  email VALUE             the e-mail notification answer for VALUE (decimal or 0x hex)\n"
     "\n"
+    "Administrator's commands (they load no VYXBIDI.dll; --json is their only option):\n"
+    "  credential set URI USER         store the printer's user and password(s), read from\n"
+    "                                  standard input one line each, never from the command line\n"
+    "  credential set URI --community  store an SNMP v1/v2c community read from standard input\n"
+    "  credential show URI             the credential's target name, its user and which secrets\n"
+    "                                  it holds (never a secret)\n"
+    "  credential delete URI           remove the printer's credential\n"
+    "  trust show URI                  the certificate fingerprint pinned for an ipps:// printer,\n"
+    "                                  and one refused as changed\n"
+    "  trust forget URI                remove the pin: the next connection trusts on first use\n"
+    "See bidiprobe credential --help and bidiprobe trust --help.\n"
+    "\n"
     "Exit status: 0 when every call answered BIDI_OK or only said what the printer lacks (the\n"
     "e-mail answers 0x200B and 0x220A; BIDI_ERR_FAILED from Attrib_GetInstallableOptions with\n"
     "a record: nothing fitted); 1 when a call failed, or an export the command needs is\n"
     "missing (a message on standard error names the first one); 2 for a usage error; 3 when\n"
     "VYXBIDI.dll cannot be loaded. In dump, an export missing from the DLL only skips its\n"
-    "section.\n";
+    "section.\n"
+    "The administrator's commands: 0 when done (credential show and trust show also when\n"
+    "nothing is stored); 1 when the store fails, or there is nothing to delete or forget; 2 for\n"
+    "a usage error, a URI neither module takes, or standard input that does not give the\n"
+    "passwords asked for.\n";
+
+const char kCredentialHelp[] =
+    "The printer's secrets in the Windows credential store: one generic credential of the\n"
+    "current user per printer and protocol, named VYXBIDI: and the printer's normalised URI\n"
+    "(snmp://host:port; ipp:// or ipps://host:port/path), which credential show prints.\n"
+    "\n"
+    "  set URI USER         snmp://: an SNMPv3 user; standard input gives the authentication\n"
+    "                       password, then optionally the privacy password (no second line, or\n"
+    "                       an empty one: none). ipp:// or ipps://: an IPP user and its one\n"
+    "                       password (the IPP module sends it only over ipps://).\n"
+    "  set URI --community  snmp:// only: the SNMP v1/v2c community, one line.\n"
+    "  show URI             the target name, the user and which secrets are stored\n"
+    "                       (authentication, privacy, password or community), never a secret.\n"
+    "  delete URI           removes the credential (exit status 1 when there was none).\n"
+    "\n"
+    "Standard input is read as UTF-8 text (a byte-order mark first is skipped), one password a\n"
+    "line, each line's LF or CR LF removed and empty lines at the end ignored; an empty\n"
+    "password, a line more than asked for, a password over 512 characters or input that is not\n"
+    "UTF-8 is refused and nothing is stored. From a console the passwords are asked for without\n"
+    "echo. Example: type passwords.txt | bidiprobe credential set snmp://printer operator\n";
+
+const char kTrustHelp[] =
+    "Certificates trusted on first use: the SHA-256 fingerprint pinned for an ipps:// printer\n"
+    "(HKEY_CURRENT_USER\\Software\\VYXBIDI\\Trust, one value per ipps://host:port) and the\n"
+    "one last refused because it differed from the pin (Trust\\Offered).\n"
+    "\n"
+    "  show URI    the pinned and the offered fingerprint (none when nothing is kept).\n"
+    "  forget URI  removes the pin and the offered fingerprint, so that the next connection\n"
+    "              takes the certificate it meets (exit status 1 when there was no pin).\n";
 
 struct CommandInfo {
     const wchar_t* name;
@@ -89,9 +134,27 @@ const CommandInfo kCommands[] = {
      "template's items (JobTplate_GetAll).\n"},
     {L"email", Command::kEMail, 1, "email VALUE",
      "Asks Misc_GetEMailNotification with VALUE (decimal or 0x hex) and shows its answer.\n"},
+    {L"credential", Command::kCredential, -1,
+     "credential set URI USER | credential set URI --community | credential show URI | "
+     "credential delete URI",
+     kCredentialHelp},
+    {L"trust", Command::kTrust, -1, "trust show URI | trust forget URI", kTrustHelp},
 };
 
+// The administrator's command line: VERB URI [USER], with --community and --json only.
+ParsedCommandLine ParseAdministration(ParsedCommandLine parsed, const CommandInfo& command,
+                                      const std::vector<std::wstring>& arguments,
+                                      const std::vector<std::string>& probeOptions);
+
 std::string CommandHelp(const CommandInfo& info) {
+    if (IsAdministration(info.command)) {
+        std::string usage = info.usage;
+        for (std::size_t bar = usage.find(" | "); bar != std::string::npos;
+             bar = usage.find(" | ", bar)) {
+            usage.replace(bar, 3, "\n       bidiprobe [--json] ");
+        }
+        return "Usage: bidiprobe [--json] " + usage + "\n\n" + info.help;
+    }
     std::string text = "Usage: bidiprobe [OPTIONS] " + std::string(info.usage) + "\n\n" +
                        info.help + "\n" + kOptionsHelp;
     return text;
@@ -131,6 +194,7 @@ ParsedCommandLine ParseCommandLine(int argc, wchar_t** argv) {
     std::vector<std::wstring> arguments;
     bool help = false;
     bool positionalOnly = false;  // after "--", so that a name may begin with "-"
+    std::vector<std::string> probeOptions;  // the options that belong to a probe run
 
     for (int i = 1; i < argc; ++i) {
         const std::wstring arg = argv[i];
@@ -160,14 +224,20 @@ ParsedCommandLine ParseCommandLine(int argc, wchar_t** argv) {
             help = true;
         } else if (arg == L"--json") {
             options.json = true;
+        } else if (arg == L"--community") {
+            options.community = true;
         } else if (arg == L"--items") {
             options.items = true;
+            probeOptions.push_back(Utf8(arg));
         } else if (arg == L"--no-caller") {
             options.nullCaller = true;
+            probeOptions.push_back(Utf8(arg));
         } else if (arg == L"--reduced") {
             options.reduced = true;
+            probeOptions.push_back(Utf8(arg));
         } else if (arg == L"--dll" || arg == L"--caller" || arg == L"--first" ||
                    arg == L"--second" || arg == L"--printer") {
+            probeOptions.push_back(Utf8(arg));
             std::optional<std::wstring>& into = arg == L"--dll"       ? options.dll
                                                 : arg == L"--caller"  ? options.caller
                                                 : arg == L"--first"   ? options.first
@@ -189,6 +259,12 @@ ParsedCommandLine ParseCommandLine(int argc, wchar_t** argv) {
     }
     if (!command) {
         return UsageError("no command given");
+    }
+    if (IsAdministration(command->command)) {
+        return ParseAdministration(std::move(parsed), *command, arguments, probeOptions);
+    }
+    if (options.community) {
+        return UsageError("--community belongs to credential set");
     }
     if (static_cast<int>(arguments.size()) != command->arguments) {
         return UsageError("usage: bidiprobe [OPTIONS] " + std::string(command->usage));
@@ -218,6 +294,59 @@ ParsedCommandLine ParseCommandLine(int argc, wchar_t** argv) {
         return UsageError("VALUE must be a number from 0 to 0xFFFFFFFF");
     }
     return parsed;
+}
+
+namespace {
+
+ParsedCommandLine ParseAdministration(ParsedCommandLine parsed, const CommandInfo& command,
+                                      const std::vector<std::wstring>& arguments,
+                                      const std::vector<std::string>& probeOptions) {
+    Options& options = parsed.options;
+    const std::string usage = "usage: bidiprobe [--json] " + std::string(command.usage);
+    if (!probeOptions.empty()) {
+        return UsageError(probeOptions.front() + " belongs to the commands that load VYXBIDI.dll, "
+                          "not to " + Utf8(command.name));
+    }
+    if (arguments.size() < 2) {
+        return UsageError(usage);
+    }
+    const std::wstring& verb = arguments[0];
+    const bool credential = command.command == Command::kCredential;
+    if (verb == L"show") {
+        options.verb = Verb::kShow;
+    } else if (credential && verb == L"set") {
+        options.verb = Verb::kSet;
+    } else if (credential && verb == L"delete") {
+        options.verb = Verb::kDelete;
+    } else if (!credential && verb == L"forget") {
+        options.verb = Verb::kForget;
+    } else {
+        return UsageError(usage);
+    }
+    const std::size_t wanted =
+        options.verb == Verb::kSet && !options.community ? 3 : 2;
+    if (arguments.size() != wanted) {
+        const std::string name = Utf8(command.name) + " " + Utf8(verb);
+        return UsageError("usage: bidiprobe [--json] " + name +
+                          (options.verb == Verb::kSet
+                               ? " URI USER, or bidiprobe [--json] " + name + " URI --community"
+                               : " URI"));
+    }
+    if (options.community && options.verb != Verb::kSet) {
+        return UsageError("--community belongs to credential set");
+    }
+    options.command = command.command;
+    options.uri = arguments[1];
+    if (wanted == 3) {
+        options.user = arguments[2];
+    }
+    return parsed;
+}
+
+}  // namespace
+
+bool IsAdministration(Command command) {
+    return command == Command::kCredential || command == Command::kTrust;
 }
 
 std::wstring ModuleFolderFor(const std::wstring& uri) {

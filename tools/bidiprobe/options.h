@@ -18,8 +18,15 @@ enum class Command {
     kToners,
     kInstallables,
     kTemplates,
-    kEMail
+    kEMail,
+    // The administrator's commands: the credential store and the certificate pins. They load no
+    // VYXBIDI.dll.
+    kCredential,
+    kTrust
 };
+
+// credential set|show|delete, trust show|forget.
+enum class Verb { kNone, kSet, kShow, kDelete, kForget };
 
 struct Options {
     Command command = Command::kDump;
@@ -28,6 +35,11 @@ struct Options {
     std::uintptr_t emailValue = 0;  // email; dump asks with 0
     bool items = false;    // templates --items
     bool json = false;
+
+    Verb verb = Verb::kNone;  // credential, trust
+    std::wstring uri;         // credential, trust: the printer
+    std::wstring user;        // credential set URI USER
+    bool community = false;   // credential set URI --community
 
     std::optional<std::wstring> dll;     // default: VYXBIDI.dll beside the probe
     std::optional<std::wstring> caller;  // default: the loaded DLL's path
@@ -49,5 +61,8 @@ ParsedCommandLine ParseCommandLine(int argc, wchar_t** argv);
 // The folder, beside VYXBIDI.dll, of the query module that talks to the printer at `uri`:
 // "snmp" for snmp://, "ipp" for ipp://, ipps:// and a bare host[:port].
 std::wstring ModuleFolderFor(const std::wstring& uri);
+
+// True for the commands that work on the stores rather than through VYXBIDI.dll.
+bool IsAdministration(Command command);
 
 }  // namespace bidiprobe

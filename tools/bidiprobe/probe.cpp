@@ -1,6 +1,7 @@
 // Follows the caller's order around the command's sections and gathers the report.
 #include "probe.h"
 
+#include "admin.h"
 #include "sections.h"
 #include "text.h"
 
@@ -27,6 +28,10 @@ const char* CommandName(Command command) {
             return "templates";
         case Command::kEMail:
             return "email";
+        case Command::kCredential:
+            return "credential";
+        case Command::kTrust:
+            return "trust";
     }
     return "";
 }
@@ -71,6 +76,9 @@ void RunSections(Session& session, const Options& options, Json& report) {
         case Command::kEMail:
             report["email"] = EMailNotification(session, options.emailValue);
             break;
+        case Command::kCredential:
+        case Command::kTrust:
+            break;  // run without the library (admin.cpp)
     }
 }
 
@@ -105,6 +113,13 @@ ProbeRun RunProbe(const Library& library, const Options& options,
             report["open"] = std::move(open);
         }
         report["close"] = std::move(close);
+    }
+    // What the IPP module keeps of an ipps:// printer's certificate, as it stands after the run.
+    if (options.printer) {
+        Json trust = TrustReport(*options.printer);
+        if (!trust.is_null()) {
+            report["trust"] = std::move(trust);
+        }
     }
 
     const std::optional<Failure>& failure = session.failure();

@@ -317,6 +317,16 @@ std::string RenderText(const Json& report) {
         w.Line();
     }
     w.Calls(report, "close", "");
+    if (report.contains("trust")) {
+        const Json& trust = report["trust"];
+        w.Line();
+        w.Line("Certificate trust for " + trust["printer"].get<std::string>());
+        w.Line("  pinned   " + (trust["pinned"].is_string() ? trust["pinned"].get<std::string>()
+                                                            : std::string("(none)")));
+        if (trust["offered"].is_string()) {
+            w.Line("  offered  " + trust["offered"].get<std::string>() + " (refused as changed)");
+        }
+    }
     w.Line();
     const Json& failure = report["failure"];
     if (!failure.is_null()) {

@@ -114,6 +114,17 @@ std::int32_t ParseTarget(const std::string& text, Target& target) {
     return 0;
 }
 
+std::string Origin(const Target& target) {
+    const std::string host = vyxserve::AsciiLower(target.host);
+    const bool v6 = host.find(':') != std::string::npos;
+    return std::string(target.secure ? "ipps://" : "ipp://") + (v6 ? "[" + host + "]" : host) +
+           ":" + std::to_string(target.port);
+}
+
+std::string NormalisedUri(const Target& target) {
+    return Origin(target) + target.path;
+}
+
 std::int32_t ParseOptions(const std::string& text, Options& options) {
     std::vector<vyxserve::OptionItem> items;
     std::string problem;

@@ -30,6 +30,17 @@ constexpr std::size_t kMaxUserName = 32;
 // `ipp://host:port/ipp/print`). 0, or kBadPrinterUri.
 std::int32_t ParseTarget(const std::string& text, Target& target);
 
+// The one name of the printer at `target`, whichever way the first string wrote it: its URI
+// with the scheme and the host lower-cased, the port always written and the path as given
+// ("ipps://printer.example:631/ipp/print", "ipp://[fe80::1]:8000/printers/q"). The module and
+// bidiprobe name the printer's credential (credentials.h) by it.
+std::string NormalisedUri(const Target& target);
+
+// The scheme, host and port of `target`, lower-cased as in NormalisedUri and without the path:
+// "ipps://printer.example:631" for a TLS printer, the name of its certificate pin
+// (trust_store.h); "ipp://host:port" for a printer without TLS.
+std::string Origin(const Target& target);
+
 // `key=value` pairs separated by `;`: timeout=MS, user=NAME, cert=check|any. Empty means the
 // defaults. 0, or kBadOption.
 std::int32_t ParseOptions(const std::string& text, Options& options);

@@ -156,6 +156,12 @@ bool ParsePrinter(const std::string& text, Endpoint& endpoint) {
     return true;
 }
 
+std::string NormalisedUri(const Endpoint& endpoint) {
+    const std::string host = vyxserve::AsciiLower(endpoint.host);
+    const bool v6 = host.find(':') != std::string::npos;
+    return "snmp://" + (v6 ? "[" + host + "]" : host) + ":" + std::to_string(endpoint.port);
+}
+
 bool ParseOptions(const std::string& text, ConnectOptions& options, std::string& problem) {
     std::vector<vyxserve::OptionItem> items;
     if (!vyxserve::SplitOptions(text, items, problem)) {

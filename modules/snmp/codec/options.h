@@ -47,6 +47,12 @@ struct StoredSecrets {
 // Parses the first connection string; false for anything that does not name one agent.
 bool ParsePrinter(const std::string& text, Endpoint& endpoint);
 
+// The one name of the agent at `endpoint`, whichever way the first string wrote it:
+// "snmp://host:port", the host ASCII-lower-cased, an IPv6 address in brackets, the port always
+// written ("snmp://printer.example:161", "snmp://[fe80::1]:1161"). The module and bidiprobe name
+// the printer's credential (credentials.h) by it.
+std::string NormalisedUri(const Endpoint& endpoint);
+
 // Parses the second connection string over the defaults already in `options`. Empty means
 // every default. False, with the offending part in `problem`, for an unknown, repeated or
 // badly valued option.

@@ -42,6 +42,37 @@ TEST(IppConnection, AcceptedPrinterUris) {
     }
 }
 
+// One name per printer, whichever way the first string wrote it: the credential store's key
+// (the whole URI) and the certificate pin's (scheme, host and port).
+TEST(IppConnection, NormalisedUrisAndOrigins) {
+    const struct {
+        const char* text;
+        const char* uri;
+        const char* origin;
+    } cases[] = {
+        {"ipp://printer:631/ipp/print", "ipp://printer:631/ipp/print", "ipp://printer:631"},
+        {"IPPS://Printer.Example/ipp/print", "ipps://printer.example:631/ipp/print",
+         "ipps://printer.example:631"},
+        {"ipps://PRINTER:8631/Printers/Colour?Queue=A", "ipps://printer:8631/Printers/Colour?Queue=A",
+         "ipps://printer:8631"},
+        {"Printer", "ipp://printer:631/ipp/print", "ipp://printer:631"},
+        {"10.0.0.7:9100", "ipp://10.0.0.7:9100/ipp/print", "ipp://10.0.0.7:9100"},
+        {"ipps://[FE80::1]", "ipps://[fe80::1]:631/ipp/print", "ipps://[fe80::1]:631"},
+        {"ipp://[::1]:8000/printers/q?x=1", "ipp://[::1]:8000/printers/q?x=1", "ipp://[::1]:8000"},
+        {"ipp://p:65535/", "ipp://p:65535/", "ipp://p:65535"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        Target t;
+        ASSERT_EQ(ParseTarget(c.text, t), 0);
+        EXPECT_EQ(NormalisedUri(t), c.uri);
+        EXPECT_EQ(Origin(t), c.origin);
+        Target again;
+        ASSERT_EQ(ParseTarget(NormalisedUri(t), again), 0);
+        EXPECT_EQ(NormalisedUri(again), c.uri);
+    }
+}
+
 TEST(IppConnection, RefusedPrinterUris) {
     for (const char* text : {"",
                              "http://printer/ipp",

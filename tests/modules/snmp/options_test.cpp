@@ -49,6 +49,34 @@ TEST(SnmpOptions, PrinterNames) {
     }
 }
 
+// One name per agent, whichever way the first string wrote it: the credential store's key.
+TEST(SnmpOptions, NormalisedUris) {
+    const struct {
+        const char* text;
+        const char* uri;
+    } cases[] = {
+        {"printer", "snmp://printer:161"},
+        {"Printer.Example.COM", "snmp://printer.example.com:161"},
+        {"SNMP://Printer.Example:161/", "snmp://printer.example:161"},
+        {"snmp://printer.example", "snmp://printer.example:161"},
+        {"  10.0.0.7:1161 ", "snmp://10.0.0.7:1161"},
+        {"[::1]:1161", "snmp://[::1]:1161"},
+        {"snmp://[FE80::1]", "snmp://[fe80::1]:161"},
+        {"FE80::A:1", "snmp://[fe80::a:1]:161"},
+        {"snmp://my_host-2:65535", "snmp://my_host-2:65535"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        Endpoint endpoint;
+        ASSERT_TRUE(ParsePrinter(c.text, endpoint));
+        EXPECT_EQ(NormalisedUri(endpoint), c.uri);
+        // The normalised URI names the same agent, and is its own normal form.
+        Endpoint again;
+        ASSERT_TRUE(ParsePrinter(NormalisedUri(endpoint), again));
+        EXPECT_EQ(NormalisedUri(again), c.uri);
+    }
+}
+
 TEST(SnmpOptions, OptionStrings) {
     ConnectOptions defaults;
     std::string problem;
