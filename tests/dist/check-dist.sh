@@ -41,8 +41,9 @@ fi
 (cd "$scratch/unpacked" && cmake -E tar xf "$zip")
 
 # What Windows itself provides and the binaries may import: the kernel, the C runtime every
-# Windows has, and the HTTP and socket libraries of the network modules.
-system_dlls=" kernel32.dll msvcrt.dll winhttp.dll ws2_32.dll "
+# Windows has, the HTTP and socket libraries of the network modules, the credential store
+# (advapi32) and the cryptography (bcrypt) of SNMPv3.
+system_dlls=" kernel32.dll msvcrt.dll winhttp.dll ws2_32.dll advapi32.dll bcrypt.dll "
 for arch in x86 x64; do
     case $arch in
         x86) machine=IMAGE_FILE_MACHINE_I386 ;;

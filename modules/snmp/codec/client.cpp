@@ -156,6 +156,8 @@ ExchangeStatus Client::ExchangeV3(Pdu request, Pdu& response) {
             return ExchangeStatus::kRefused;
         }
         Refusal reported = Refusal::kNone;
+        bool unverified = false;
+        bool otherwiseBad = false;
         const Outcome outcome = Transact(datagram, [&](const Bytes& received) {
             switch (usm_->Unwrap(received, msgId, request.requestId, transport_.Now(), response,
                                  reported)) {
@@ -165,9 +167,13 @@ ExchangeStatus Client::ExchangeV3(Pdu request, Pdu& response) {
                     return Answer::kReport;
                 case UsmSession::Reply::kOther:
                     return Answer::kOther;
+                case UsmSession::Reply::kUnverified:
+                    unverified = true;
+                    return Answer::kBad;
                 case UsmSession::Reply::kBad:
                     break;
             }
+            otherwiseBad = true;
             return Answer::kBad;
         });
         switch (outcome) {
@@ -176,6 +182,12 @@ ExchangeStatus Client::ExchangeV3(Pdu request, Pdu& response) {
             case Outcome::kSendFailed:
                 return ExchangeStatus::kSendFailed;
             case Outcome::kGarbled:
+                if (unverified && !otherwiseBad) {
+                    // The engine answered every attempt, never with this user's key: the
+                    // password differs from the agent's.
+                    refusal_ = Refusal::kWrongDigest;
+                    return ExchangeStatus::kRefused;
+                }
                 return ExchangeStatus::kGarbled;
             case Outcome::kNoAnswer:
                 // The engine answered discovery, so it is there: it drops what it will not

@@ -49,7 +49,7 @@ struct V3Message {
 };
 
 Bytes EncodeScopedPdu(const ScopedPdu& scoped);
-// Bytes after the scoped PDU are padding of a block cipher when `padded`, else malformed.
+// Bytes after the scoped PDU are a cipher's padding when `padded`, else malformed.
 DecodeStatus DecodeScopedPdu(ByteView bytes, bool padded, const DecodeLimits& limits,
                              ScopedPdu& scoped);
 

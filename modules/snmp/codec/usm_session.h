@@ -39,7 +39,8 @@ enum class Refusal {
 
 class UsmSession {
   public:
-    enum class Reply { kResponse, kReport, kOther, kBad };
+    // kUnverified: an answer to the request whose digest this user's key does not verify.
+    enum class Reply { kResponse, kReport, kOther, kBad, kUnverified };
 
     UsmSession(Crypto& crypto, const UsmUser& user, const DecodeLimits& limits);
 
@@ -57,8 +58,9 @@ class UsmSession {
     // `pdu` as a message of this user's level to the discovered engine.
     bool Wrap(const Pdu& pdu, std::int32_t msgId, std::uint64_t now, Bytes& datagram);
     // What `datagram` is for the request `msgId`/`requestId`: kResponse fills `response`,
-    // kReport `refusal`. A message that fails authentication, comes from another engine or
-    // falls outside the time window is kBad, never trusted.
+    // kReport `refusal`. A message that fails authentication is kUnverified (unless it is a
+    // plain report, which can only refuse), one from another engine or outside the time window
+    // kBad: neither is ever trusted.
     Reply Unwrap(const Bytes& datagram, std::int32_t msgId, std::int32_t requestId,
                  std::uint64_t now, Pdu& response, Refusal& refusal);
 
