@@ -112,6 +112,7 @@ ExchangeStatus Client::Discover() {
                 case UsmSession::Reply::kOther:
                     return Answer::kOther;
                 case UsmSession::Reply::kBad:
+                case UsmSession::Reply::kUnverified:
                     break;
             }
             return Answer::kBad;
