@@ -1,6 +1,7 @@
 // An SNMP agent inside the test process, behind the Datagrams interface: it answers from a map
 // of objects on a simulated clock, so walks and their failures run instantly and exactly. Its
-// misbehaviours are switches, one per way a real agent goes wrong.
+// misbehaviours are switches, one per way a real agent goes wrong. With `v3.crypto` set it is
+// also a version 3 engine with one user.
 #pragma once
 
 #include <deque>
@@ -8,6 +9,7 @@
 #include <map>
 
 #include "client.h"
+#include "message_v3.h"
 
 namespace snmptest {
 
@@ -19,15 +21,15 @@ class FakeAgent : public vyxsnmp::Datagrams {
   public:
     enum class Fault {
         kNone,
-        kSilent,         // never answers
-        kWrongId,        // answers with another request id
-        kGarbage,        // answers bytes that are no SNMP message
-        kTruncated,      // answers its response cut in half
-        kLoop,           // answers every GetNext/GetBulk with the object that was asked for
-        kBackwards,      // answers an object before the one asked for
-        kEndless,        // makes up a new row after every row, forever (columns of 11 parts)
-        kErrorStatus,    // answers error-status `errorStatus`
-        kEmpty,          // answers with no variable bindings
+        kSilent,       // never answers
+        kWrongId,      // answers with another request id
+        kGarbage,      // answers bytes that are no SNMP message
+        kTruncated,    // answers its response cut in half
+        kLoop,         // answers every GetNext/GetBulk with the object that was asked for
+        kBackwards,    // answers an object before the one asked for
+        kEndless,      // makes up a new row after every row, forever (columns of 11 parts)
+        kErrorStatus,  // answers error-status `errorStatus`
+        kEmpty,        // answers with no variable bindings
     };
 
     std::map<Oid, Value> objects;
@@ -36,9 +38,30 @@ class FakeAgent : public vyxsnmp::Datagrams {
     bool speaksV2c = true;
     Fault fault = Fault::kNone;
     std::int32_t errorStatus = vyxsnmp::error_status::kGenErr;
-    std::size_t maxVarBinds = 0;     // like pysnmp: repetitions cut to this / columns (0: none)
-    std::size_t tooBigAbove = 0;     // answers tooBig to requests with more bindings (0: never)
+    std::size_t maxVarBinds = 0;       // like pysnmp: repetitions cut to this / columns (0: none)
+    std::size_t tooBigAbove = 0;       // answers tooBig to requests with more bindings (0: never)
     std::size_t answerAfterDrops = 0;  // ignores this many datagrams before answering
+
+    // Version 3: the engine, its clock (timeBase seconds at clock 0), its one user (the highest
+    // level it takes, its protocols, passwords and context) and its misbehaviours.
+    struct V3 {
+        enum class Fault {
+            kNone,
+            kBadDigest,      // spoils the MAC of every response
+            kStale,          // reports notInTimeWindow to everything, as an endless loop would
+            kStaleOnce,      // tells discovery time 0, so the first request is stale
+            kHugeEngineId,   // names an engine id of 300 bytes in discovery
+            kForgetsEngine,  // reports unknownEngineIDs after discovery
+            kDrops,          // answers discovery, then nothing
+        };
+        vyxsnmp::Crypto* crypto = nullptr;
+        std::string engineId = std::string("\x80\x00\x1f\x88\x04", 5) + "vyxtest";
+        std::uint32_t boots = 3;
+        std::uint32_t timeBase = 1000;
+        vyxsnmp::UsmUser user;
+        Fault fault = Fault::kNone;
+        std::vector<vyxsnmp::V3Message> requests;  // the header of every request
+    } v3;
 
     // What the module sent: every datagram decoded, retries included.
     std::vector<vyxsnmp::Message> requests;
@@ -53,6 +76,11 @@ class FakeAgent : public vyxsnmp::Datagrams {
   private:
     static constexpr std::size_t kColumnLength = 11;  // Printer MIB columns: 1.3.6.1.2.1.43.x.y.1.z
     vyxsnmp::Pdu Answer(const vyxsnmp::Pdu& request) const;
+    void AnswerV3(const Bytes& datagram);
+    // A message of this engine at `flags` carrying `pdu` in answer to `request`.
+    Bytes WrapV3(const vyxsnmp::V3Message& request, std::uint8_t flags, const vyxsnmp::Pdu& pdu);
+    vyxsnmp::UsmKeys keys_;
+    bool keyed_ = false;
     bool Next(const Oid& after, Oid& name, Value& value) const;
     std::deque<Bytes> queue_;
 };

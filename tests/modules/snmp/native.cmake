@@ -9,6 +9,7 @@ vyx_add_native_test(snmp_codec_tests
     ${CMAKE_CURRENT_LIST_DIR}/options_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/recording.cpp
     ${CMAKE_CURRENT_LIST_DIR}/request_count_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/usm_session_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/usm_vectors_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/walk_test.cpp
 )
