@@ -21,15 +21,15 @@ class FakeAgent : public vyxsnmp::Datagrams {
   public:
     enum class Fault {
         kNone,
-        kSilent,       // never answers
-        kWrongId,      // answers with another request id
-        kGarbage,      // answers bytes that are no SNMP message
-        kTruncated,    // answers its response cut in half
-        kLoop,         // answers every GetNext/GetBulk with the object that was asked for
-        kBackwards,    // answers an object before the one asked for
-        kEndless,      // makes up a new row after every row, forever (columns of 11 parts)
-        kErrorStatus,  // answers error-status `errorStatus`
-        kEmpty,        // answers with no variable bindings
+        kSilent,         // never answers
+        kWrongId,        // answers with another request id
+        kGarbage,        // answers bytes that are no SNMP message
+        kTruncated,      // answers its response cut in half
+        kLoop,           // answers every GetNext/GetBulk with the object that was asked for
+        kBackwards,      // answers an object before the one asked for
+        kEndless,        // makes up a new row after every row, forever (columns of 11 parts)
+        kErrorStatus,    // answers error-status `errorStatus`
+        kEmpty,          // answers with no variable bindings
     };
 
     std::map<Oid, Value> objects;
@@ -38,8 +38,8 @@ class FakeAgent : public vyxsnmp::Datagrams {
     bool speaksV2c = true;
     Fault fault = Fault::kNone;
     std::int32_t errorStatus = vyxsnmp::error_status::kGenErr;
-    std::size_t maxVarBinds = 0;       // like pysnmp: repetitions cut to this / columns (0: none)
-    std::size_t tooBigAbove = 0;       // answers tooBig to requests with more bindings (0: never)
+    std::size_t maxVarBinds = 0;     // like pysnmp: repetitions cut to this / columns (0: none)
+    std::size_t tooBigAbove = 0;     // answers tooBig to requests with more bindings (0: never)
     std::size_t answerAfterDrops = 0;  // ignores this many datagrams before answering
 
     // Version 3: the engine, its clock (timeBase seconds at clock 0), its one user (the highest
