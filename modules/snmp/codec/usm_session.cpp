@@ -90,6 +90,9 @@ UsmSession::Reply UsmSession::TakeEngine(const Bytes& datagram, std::int32_t msg
                     user_.privPassword, View(engineId_), keys_)) {
         keysFailed = true;
     }
+    // The keys are all the session needs from here on.
+    user_.authPassword = Secret();
+    user_.privPassword = Secret();
     return type == tag::kReport ? Reply::kReport : Reply::kResponse;
 }
 
