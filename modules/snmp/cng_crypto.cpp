@@ -2,6 +2,7 @@
 #include "cng_crypto.h"
 
 #include "sha224.h"
+#include "usm.h"
 
 #include <cstring>
 #include <vector>
@@ -116,6 +117,9 @@ struct CngCrypto::Providers {
     LazyProvider aes;
     LazyProvider des;
     LazyProvider tripleDes;
+    // The last AES key, kept: CFB asks for one block at a time under the same key.
+    KeyHandle aesKey;
+    Secret aesKeyBytes;
 };
 
 CngCrypto::CngCrypto() : providers_(std::make_unique<Providers>()) {}
@@ -148,8 +152,13 @@ bool CngCrypto::AesEncryptBlocks(ByteView key, ByteView in, std::uint8_t* out) {
     if (in.size % 16 != 0) {
         return false;
     }
-    KeyHandle handle =
-        CreateKey(providers_->aes.Get(BCRYPT_AES_ALGORITHM, 0, BCRYPT_CHAIN_MODE_ECB), key);
+    const Secret& held = providers_->aesKeyBytes;
+    if (!providers_->aesKey || !SameBytes(key, ByteView{held.data(), held.size()})) {
+        providers_->aesKey =
+            CreateKey(providers_->aes.Get(BCRYPT_AES_ALGORITHM, 0, BCRYPT_CHAIN_MODE_ECB), key);
+        providers_->aesKeyBytes = Secret(key.data, key.size);
+    }
+    const KeyHandle& handle = providers_->aesKey;
     ULONG written = 0;
     return handle &&
            Succeeded(BCryptEncrypt(handle.get(), const_cast<PUCHAR>(in.data),

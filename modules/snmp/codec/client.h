@@ -5,7 +5,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 
@@ -71,8 +70,10 @@ class Client {
     enum class Answer { kMatch, kReport, kOther, kBad };
     enum class Outcome { kMatched, kReported, kNoAnswer, kGarbled, kSendFailed };
     Answer Check(const Bytes& datagram, Version version, std::int32_t id, Pdu& response) const;
-    // Sends `datagram` with retries until `check` finds its answer or report.
-    Outcome Transact(const Bytes& datagram, const std::function<Answer(const Bytes&)>& check);
+    // Sends `datagram` with retries until `check` (Answer(const Bytes&)) finds its answer or
+    // report.
+    template <typename Check>
+    Outcome Transact(const Bytes& datagram, Check&& check);
     ExchangeStatus ExchangeV3(Pdu request, Pdu& response);
     ExchangeStatus Discover();
     std::int32_t NextRequestId();

@@ -181,10 +181,10 @@ TEST_F(SnmpV3, EachRefusalGivesItsCode) {
         DWORD bound;  // the longest the connection may take, in ms (0: not timed)
     } cases[] = {
         // snmpsimd answers a wrong key with a report it cannot sign for us.
-        {"wrong authentication password", aes.name, "Tq4-wrong-auth-0000", aes.privPassword,
+        {"wrong authentication password", aes.name, aes.authPassword + "-wrong", aes.privPassword,
          L"context=colour-mfp", vyxsnmp::code::kWrongDigest, 400},
         // ... and drops what it cannot decrypt, as it drops a context it does not have.
-        {"wrong privacy password", aes.name, aes.authPassword, "Tq4-wrong-priv-0000",
+        {"wrong privacy password", aes.name, aes.authPassword, aes.privPassword + "-wrong",
          L"context=colour-mfp", vyxsnmp::code::kDropped, 400},
         {"unknown user", "", "", "", L"context=colour-mfp;user=nobody", vyxsnmp::code::kUnknownUser,
          0},
