@@ -39,8 +39,8 @@ Client::Answer Client::Check(const Bytes& datagram, Version version, std::int32_
     return Answer::kMatch;
 }
 
-template <typename Check>
-Client::Outcome Client::Transact(const Bytes& datagram, Check&& check) {
+template <typename Matcher>
+Client::Outcome Client::Transact(const Bytes& datagram, Matcher&& check) {
     bool garbled = false;
     Bytes received;
     for (std::uint32_t attempt = 0; attempt <= settings_.retries; ++attempt) {

@@ -70,10 +70,10 @@ class Client {
     enum class Answer { kMatch, kReport, kOther, kBad };
     enum class Outcome { kMatched, kReported, kNoAnswer, kGarbled, kSendFailed };
     Answer Check(const Bytes& datagram, Version version, std::int32_t id, Pdu& response) const;
-    // Sends `datagram` with retries until `check` (Answer(const Bytes&)) finds its answer or
-    // report.
-    template <typename Check>
-    Outcome Transact(const Bytes& datagram, Check&& check);
+    // Sends `datagram` with retries until `check` (an Answer of a datagram) finds its answer
+    // or report.
+    template <typename Matcher>
+    Outcome Transact(const Bytes& datagram, Matcher&& check);
     ExchangeStatus ExchangeV3(Pdu request, Pdu& response);
     ExchangeStatus Discover();
     std::int32_t NextRequestId();
