@@ -2,7 +2,8 @@
 # The property-sheet benchmark: starts the local printers (ippeveprinter, snmpsimd) on free
 # loopback ports, runs vyxnetbench under wine against them, times the native peers (ipptool for
 # one Get-Printer-Attributes of the same attributes, snmpbulkwalk of the same tables, whose
-# requests it also counts), and stops the printers by PID.
+# requests it also counts), and stops the printers by PID. The SNMP printer is dumped over
+# version 2c and over SNMPv3 at authPriv (a test user of tests/modules/snmp/v3-users.txt).
 #   run-net-bench.sh BUILD_DIR [vyxnetbench options]
 set -eu
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -25,12 +26,16 @@ ipp_port=$(sed -n 's/^colour\.1252=//p' "$state/ipp/ports.txt")
 snmp_port=$(sed -n 's/^snmpsim=//p' "$state/snmp-ports")
 
 cd "$build/bench"
+cp "$root/tests/modules/snmp/v3-users.txt" snmp-v3-users.txt
 "$root/tools/wine/run.sh" ./vyxnetbench.exe --ipp "$ipp_port" --snmp "$snmp_port" \
-    --community "$community" "$@" | tee "$state/report" | grep -v '^  REQUESTS='
+    --community "$community" --v3-user vyx-sha-aes "$@" | tee "$state/report" |
+    grep -v '^  REQUESTS='
+rm -f snmp-v3-users.txt
 queries=$("$root/tools/wine/run.sh" ./vyxnetbench.exe --peer-queries | tr -d '\r')
 attributes=$(echo "$queries" | sed -n 's/^IPP_ATTRIBUTES=//p')
 tables=$(echo "$queries" | sed -n 's/^SNMP_TABLES=//p')
-snmp_requests=$(sed -n 's/^  REQUESTS=//p' "$state/report" | tail -n 1 | tr -d '\r')
+# The version 2c dump's: the second of the three.
+snmp_requests=$(sed -n 's/^  REQUESTS=//p' "$state/report" | sed -n 2p | tr -d '\r')
 
 now() { date +%s%N; }
 median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }

@@ -5,7 +5,10 @@
 
 #include <memory>
 
+#include "cng_crypto.h"
+#include "code_page_text.h"
 #include "codes.h"
+#include "credentials.h"
 #include "options.h"
 #include "serve_codes.h"
 #include "snapshot.h"
@@ -23,9 +26,32 @@ WalkLimits LimitsFor(const ConnectOptions& options) {
     WalkLimits limits;
     if (options.bulk != 0) {
         limits.maxRepetitions = options.bulk;
-        limits.varBindBudget = options.bulk * static_cast<std::uint32_t>(limits.maxColumnsPerRequest);
+        limits.varBindBudget =
+            options.bulk * static_cast<std::uint32_t>(limits.maxColumnsPerRequest);
     }
     return limits;
+}
+
+// The printer's stored credential, read only when the options leave something to it: version 3
+// always, the others when no community is given. 0, or code::kCredentialStore.
+LONG ReadStoredSecrets(const Endpoint& endpoint, const ConnectOptions& options,
+                       StoredSecrets& stored) {
+    if (options.version != VersionChoice::kV3 && options.communityGiven) {
+        return 0;
+    }
+    StoredCredential credential;
+    switch (ReadCredential(NormalisedUri(endpoint), credential)) {
+        case CredentialLookup::kFound:
+            break;
+        case CredentialLookup::kNone:
+            return 0;
+        case CredentialLookup::kFailed:
+            return code::kCredentialStore;
+    }
+    stored.found = true;
+    stored.user = vyxtext::Encode(CP_UTF8, credential.user);
+    stored.secrets = std::move(credential.secrets);
+    return 0;
 }
 
 class SnmpSource : public Source {
@@ -41,6 +67,13 @@ class SnmpSource : public Source {
         if (!ParseOptions(second, options, problem)) {
             return code::kBadOptions;
         }
+        StoredSecrets stored;
+        if (const LONG read = ReadStoredSecrets(endpoint, options, stored); read != 0) {
+            return read;
+        }
+        if (const LONG applied = ApplyCredential(stored, options); applied != 0) {
+            return applied;
+        }
         LONG opened = 0;
         channel_ = UdpChannel::Open(endpoint, opened, options.client.timeoutMs);
         if (!channel_) {
@@ -50,7 +83,8 @@ class SnmpSource : public Source {
         // an earlier connection's socket is never mistaken for one of ours.
         const auto seed = static_cast<std::int32_t>(GetTickCount() ^ (GetCurrentProcessId() << 16) ^
                                                     reinterpret_cast<std::uintptr_t>(this));
-        client_ = std::make_unique<Client>(*channel_, options.client, seed);
+        client_ =
+            std::make_unique<Client>(*channel_, options.client, seed, &crypto_, &options.user);
         walker_ = std::make_unique<Walker>(*client_, options.version);
         limits_ = LimitsFor(options);
         return 0;
@@ -95,6 +129,7 @@ class SnmpSource : public Source {
         return TakeSnapshot(*walker_, Parts::kAll, limits_, decoder_, printer);
     }
 
+    CngCrypto crypto_;
     std::unique_ptr<UdpChannel> channel_;
     std::unique_ptr<Client> client_;
     std::unique_ptr<Walker> walker_;

@@ -215,4 +215,8 @@ void BerWriter::Wrap(std::uint8_t tag, const BerWriter& inner) {
     bytes_.insert(bytes_.end(), inner.bytes_.begin(), inner.bytes_.end());
 }
 
+void BerWriter::Raw(const Bytes& encoded) {
+    bytes_.insert(bytes_.end(), encoded.begin(), encoded.end());
+}
+
 }  // namespace vyxsnmp

@@ -65,6 +65,8 @@ class BerWriter {
     void ObjectId(const Oid& oid);
     // A constructed TLV around what `inner` holds.
     void Wrap(std::uint8_t tag, const BerWriter& inner);
+    // Bytes already encoded, appended as they are.
+    void Raw(const Bytes& encoded);
 
     const Bytes& bytes() const { return bytes_; }
 

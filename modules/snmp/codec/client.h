@@ -1,12 +1,15 @@
 // One request and its response over a datagram transport: request ids, retries and a bounded
-// wait. The transport is an interface so that the same client runs over Winsock in the module,
+// wait; for version 3 also engine discovery and the one resend a stale clock earns. The
+// transport is an interface so that the same client runs over Winsock in the module,
 // over a scripted agent in the native tests, and over a counting wrapper in the benchmark.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "message.h"
+#include "usm_session.h"
 
 namespace vyxsnmp {
 
@@ -28,9 +31,9 @@ class Datagrams {
 };
 
 struct ClientSettings {
-    std::string community = "public";
-    std::uint32_t timeoutMs = 1000;  // per attempt
-    std::uint32_t retries = 1;       // attempts after the first
+    std::string community = "public";  // versions 1 and 2c
+    std::uint32_t timeoutMs = 1000;    // per attempt
+    std::uint32_t retries = 1;         // attempts after the first
     DecodeLimits limits;
 };
 
@@ -39,30 +42,48 @@ enum class ExchangeStatus {
     kNoAnswer,    // nothing came back within the attempts
     kGarbled,     // only answers that did not decode or did not match the request came back
     kSendFailed,  // the transport could not send or receive
+    kRefused,     // version 3: the agent's security refused the request (see refusal())
 };
 
 class Client {
   public:
-    Client(Datagrams& transport, const ClientSettings& settings, std::int32_t firstRequestId);
+    // Version 3 speaks as `user` through `crypto`, which must outlive the client; without them
+    // it is refused.
+    Client(Datagrams& transport, const ClientSettings& settings, std::int32_t firstRequestId,
+           Crypto* crypto = nullptr, const UsmUser* user = nullptr);
+    ~Client();
 
     // Sends `request` as `version` (its request id is set here) and waits for the response
-    // with the same id, version and community. Every attempt reuses the request id, so that a
-    // late answer to an earlier attempt is still taken.
+    // with the same id, version and community (version 3: message id, engine and user). Every
+    // attempt reuses the request id, so that a late answer to an earlier attempt is still
+    // taken. Version 3 discovers the engine first, once per client, and sends again once when
+    // the engine reports the clock stale.
     ExchangeStatus Exchange(Version version, Pdu request, Pdu& response);
 
+    // Why the last kRefused exchange was refused.
+    Refusal refusal() const { return refusal_; }
     // Datagrams sent so far, retries included.
     std::uint32_t sent() const { return sent_; }
     const ClientSettings& settings() const { return settings_; }
 
   private:
-    enum class Answer { kMatch, kOther, kBad };
+    enum class Answer { kMatch, kReport, kOther, kBad };
+    enum class Outcome { kMatched, kReported, kNoAnswer, kGarbled, kSendFailed };
     Answer Check(const Bytes& datagram, Version version, std::int32_t id, Pdu& response) const;
+    // Sends `datagram` with retries until `check` (an Answer of a datagram) finds its answer
+    // or report.
+    template <typename Matcher>
+    Outcome Transact(const Bytes& datagram, Matcher&& check);
+    ExchangeStatus ExchangeV3(Pdu request, Pdu& response);
+    ExchangeStatus Discover();
     std::int32_t NextRequestId();
 
     Datagrams& transport_;
     ClientSettings settings_;
     std::int32_t nextId_;
     std::uint32_t sent_ = 0;
+    std::unique_ptr<UsmSession> usm_;
+    Refusal refusal_ = Refusal::kNone;
 };
 
 }  // namespace vyxsnmp

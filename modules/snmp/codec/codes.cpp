@@ -18,9 +18,38 @@ std::int32_t CodeFor(const WalkOutcome& outcome) {
             return code::kLoop;
         case WalkStatus::kTooLarge:
             return code::kTooLarge;
+        case WalkStatus::kRefused:
+            return CodeFor(outcome.refusal);
         case WalkStatus::kAgentError:
             // error-status runs from 0 to 18; anything else is still passed on, within 16 bits.
             return code::kErrorStatusBase + (outcome.errorStatus & 0xFFFF);
+    }
+    return code::kGarbled;
+}
+
+std::int32_t CodeFor(Refusal refusal) {
+    switch (refusal) {
+        case Refusal::kUnknownUser:
+            return code::kUnknownUser;
+        case Refusal::kWrongDigest:
+            return code::kWrongDigest;
+        case Refusal::kUnsupportedLevel:
+            return code::kUnsupportedLevel;
+        case Refusal::kDecryption:
+            return code::kDecryptionError;
+        case Refusal::kNotInTimeWindow:
+            return code::kNotInTimeWindow;
+        case Refusal::kUnknownEngine:
+            return code::kUnknownEngine;
+        case Refusal::kUnknownContext:
+            return code::kUnknownContext;
+        case Refusal::kSilent:
+            return code::kDropped;
+        case Refusal::kCrypto:
+            return code::kCrypto;
+        case Refusal::kNone:
+        case Refusal::kOtherReport:
+            break;
     }
     return code::kGarbled;
 }

@@ -154,23 +154,53 @@ const char* ToString(DecodeStatus status) {
     return "?";
 }
 
-Bytes EncodeMessage(const Message& message) {
+void EncodePdu(BerWriter& out, const Pdu& pdu) {
     BerWriter list;
-    for (const VarBind& bind : message.pdu.varBinds) {
+    for (const VarBind& bind : pdu.varBinds) {
         BerWriter pair;
         pair.ObjectId(bind.name);
         EncodeValue(pair, bind.value);
         list.Wrap(tag::kSequence, pair);
     }
-    BerWriter pdu;
-    pdu.Integer(tag::kInteger, message.pdu.requestId);
-    pdu.Integer(tag::kInteger, message.pdu.errorStatus);
-    pdu.Integer(tag::kInteger, message.pdu.errorIndex);
-    pdu.Wrap(tag::kSequence, list);
+    BerWriter fields;
+    fields.Integer(tag::kInteger, pdu.requestId);
+    fields.Integer(tag::kInteger, pdu.errorStatus);
+    fields.Integer(tag::kInteger, pdu.errorIndex);
+    fields.Wrap(tag::kSequence, list);
+    out.Wrap(pdu.type, fields);
+}
+
+DecodeStatus DecodePdu(std::uint8_t type, ByteView content, const DecodeLimits& limits, Pdu& pdu) {
+    // Every PDU of versions 1 to 3 shares this shape but the version 1 trap (0xA4).
+    if (type < tag::kGetRequest || type > tag::kReport || type == 0xA4) {
+        return DecodeStatus::kMalformed;
+    }
+    pdu = Pdu();
+    pdu.type = type;
+    BerReader fields(content);
+    for (std::int32_t* field : {&pdu.requestId, &pdu.errorStatus, &pdu.errorIndex}) {
+        const DecodeStatus decoded = DecodeInt32(fields, *field);
+        if (decoded != DecodeStatus::kOk) {
+            return decoded;
+        }
+    }
+    ByteView list;
+    const BerStatus status = fields.Expect(tag::kSequence, list);
+    if (!Ok(status) || !fields.AtEnd()) {
+        return Ok(status) ? DecodeStatus::kMalformed : FromBer(status);
+    }
+    return DecodeVarBinds(list, limits, pdu.varBinds);
+}
+
+DecodeStatus DecodeInteger32(BerReader& reader, std::int32_t& value) {
+    return DecodeInt32(reader, value);
+}
+
+Bytes EncodeMessage(const Message& message) {
     BerWriter body;
     body.Integer(tag::kInteger, static_cast<std::int32_t>(message.version));
     body.OctetString(tag::kOctetString, message.community);
-    body.Wrap(message.pdu.type, pdu);
+    EncodePdu(body, message.pdu);
     BerWriter whole;
     whole.Wrap(tag::kSequence, body);
     return whole.bytes();
@@ -210,26 +240,7 @@ DecodeStatus DecodeMessage(const std::uint8_t* data, std::size_t size, const Dec
     if (!Ok(status) || !reader.AtEnd()) {
         return Ok(status) ? DecodeStatus::kMalformed : FromBer(status);
     }
-    // Every PDU of versions 1 and 2c shares this shape but the version 1 trap (0xA4).
-    if (pduType < tag::kGetRequest || pduType > 0xA8 || pduType == 0xA4) {
-        return DecodeStatus::kMalformed;
-    }
-    message.pdu = Pdu();
-    message.pdu.type = pduType;
-    BerReader fields(pdu);
-    for (std::int32_t* field :
-         {&message.pdu.requestId, &message.pdu.errorStatus, &message.pdu.errorIndex}) {
-        decoded = DecodeInt32(fields, *field);
-        if (decoded != DecodeStatus::kOk) {
-            return decoded;
-        }
-    }
-    ByteView list;
-    status = fields.Expect(tag::kSequence, list);
-    if (!Ok(status) || !fields.AtEnd()) {
-        return Ok(status) ? DecodeStatus::kMalformed : FromBer(status);
-    }
-    return DecodeVarBinds(list, limits, message.pdu.varBinds);
+    return DecodePdu(pduType, pdu, limits, message.pdu);
 }
 
 }  // namespace vyxsnmp

@@ -1,7 +1,7 @@
-// SNMP messages of versions 1 and 2c (community-based): the requests this module sends and the
-// responses it reads. Decoding is a pure function over a byte span with explicit limits, so
-// that every answer from the network, however malformed, ends in a status and never in a read
-// past the datagram.
+// SNMP messages of versions 1 and 2c (community-based), and the PDUs that version 3 carries too:
+// the requests this module sends and the responses it reads. Decoding is a pure function over a
+// byte span with explicit limits, so that every answer from the network, however malformed, ends in
+// a status and never in a read past the datagram.
 #pragma once
 
 #include <cstddef>
@@ -14,7 +14,7 @@
 
 namespace vyxsnmp {
 
-enum class Version : std::int32_t { kV1 = 0, kV2c = 1 };
+enum class Version : std::int32_t { kV1 = 0, kV2c = 1, kV3 = 3 };
 
 namespace tag {
 constexpr std::uint8_t kInteger = 0x02;
@@ -36,6 +36,7 @@ constexpr std::uint8_t kGetNextRequest = 0xA1;
 constexpr std::uint8_t kResponse = 0xA2;
 constexpr std::uint8_t kSetRequest = 0xA3;
 constexpr std::uint8_t kGetBulkRequest = 0xA5;
+constexpr std::uint8_t kReport = 0xA8;
 }  // namespace tag
 
 // error-status values of a response (RFC 3416, and RFC 1157 for the first six).
@@ -102,12 +103,19 @@ struct DecodeLimits {
 
 enum class DecodeStatus {
     kOk,
-    kTooLarge,        // the datagram or a count within it exceeds the limits
-    kMalformed,       // not well-formed BER in the shape of an SNMP message
-    kBadVersion,      // a version this module does not speak
+    kTooLarge,    // the datagram or a count within it exceeds the limits
+    kMalformed,   // not well-formed BER in the shape of an SNMP message
+    kBadVersion,  // a version this module does not speak
 };
 
 const char* ToString(DecodeStatus status);
+
+// A PDU as one TLV, appended to `out`; values are encoded by their type.
+void EncodePdu(BerWriter& out, const Pdu& pdu);
+// The PDU of tag `type` (any but the version 1 trap) whose content is `content`.
+DecodeStatus DecodePdu(std::uint8_t type, ByteView content, const DecodeLimits& limits, Pdu& pdu);
+// An INTEGER that fits 32 bits.
+DecodeStatus DecodeInteger32(BerReader& reader, std::int32_t& value);
 
 // The message as one datagram; values are encoded by their type.
 Bytes EncodeMessage(const Message& message);

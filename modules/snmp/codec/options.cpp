@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "codes.h"
 #include "option_string.h"
 
 namespace vyxsnmp {
@@ -31,6 +32,58 @@ bool IsHostName(const std::string& host) {
         }
     }
     return true;
+}
+
+template <typename T, std::size_t N>
+bool Lookup(const std::string& text, const std::pair<const char*, T> (&table)[N], T& out) {
+    const std::string lower = vyxserve::AsciiLower(text);
+    for (const auto& entry : table) {
+        if (lower == entry.first) {
+            out = entry.second;
+            return true;
+        }
+    }
+    return false;
+}
+
+constexpr std::pair<const char*, SecurityLevel> kLevels[] = {{"noauth", SecurityLevel::kNoAuth},
+                                                             {"auth", SecurityLevel::kAuth},
+                                                             {"priv", SecurityLevel::kPriv}};
+constexpr std::pair<const char*, AuthProtocol> kAuths[] = {
+    {"md5", AuthProtocol::kMd5},       {"sha", AuthProtocol::kSha1},
+    {"sha224", AuthProtocol::kSha224}, {"sha256", AuthProtocol::kSha256},
+    {"sha384", AuthProtocol::kSha384}, {"sha512", AuthProtocol::kSha512}};
+constexpr std::pair<const char*, PrivProtocol> kPrivs[] = {{"des", PrivProtocol::kDes},
+                                                           {"aes", PrivProtocol::kAes128},
+                                                           {"aes192", PrivProtocol::kAes192},
+                                                           {"aes256", PrivProtocol::kAes256}};
+
+// The options of version 3 alone.
+bool ParseUsmOption(const vyxserve::OptionItem& item, UsmOptions& usm) {
+    if (item.key == "user") {
+        usm.user = item.value;
+        return !item.value.empty() && item.value.size() <= kMaxAdminString;
+    }
+    if (item.key == "context") {
+        usm.context = item.value;
+        return item.value.size() <= kMaxAdminString;
+    }
+    if (item.key == "level") {
+        SecurityLevel level = SecurityLevel::kNoAuth;
+        if (!Lookup(item.value, kLevels, level)) {
+            return false;
+        }
+        usm.level = level;
+        return true;
+    }
+    if (item.key == "auth") {
+        return Lookup(item.value, kAuths, usm.auth);
+    }
+    return item.key == "priv" && Lookup(item.value, kPrivs, usm.priv);
+}
+
+bool IsUsmKey(const std::string& key) {
+    return key == "user" || key == "context" || key == "level" || key == "auth" || key == "priv";
 }
 
 bool IsIpv6Literal(const std::string& host) {
@@ -114,11 +167,18 @@ bool ParseOptions(const std::string& text, ConnectOptions& options, std::string&
     if (!vyxserve::SplitOptions(text, items, problem)) {
         return false;
     }
+    std::string usmOnly;
     for (const vyxserve::OptionItem& item : items) {
         problem = item.key + "=" + item.value;
         std::uint32_t number = 0;
-        if (item.key == "community") {
+        if (IsUsmKey(item.key)) {
+            if (!ParseUsmOption(item, options.usm)) {
+                return false;
+            }
+            usmOnly = problem;
+        } else if (item.key == "community") {
             options.client.community = item.value;
+            options.communityGiven = true;
         } else if (item.key == "version") {
             const std::string v = vyxserve::AsciiLower(item.value);
             if (v == "1") {
@@ -127,6 +187,8 @@ bool ParseOptions(const std::string& text, ConnectOptions& options, std::string&
                 options.version = VersionChoice::kV2c;
             } else if (v == "auto") {
                 options.version = VersionChoice::kAuto;
+            } else if (v == "3") {
+                options.version = VersionChoice::kV3;
             } else {
                 return false;
             }
@@ -140,8 +202,57 @@ bool ParseOptions(const std::string& text, ConnectOptions& options, std::string&
             return false;
         }
     }
+    // A community means nothing to version 3, a user or level nothing to the others.
+    const bool v3 = options.version == VersionChoice::kV3;
+    if (!v3 && !usmOnly.empty()) {
+        problem = usmOnly;
+        return false;
+    }
+    if (v3 && options.communityGiven) {
+        problem = "community";
+        return false;
+    }
     problem.clear();
     return true;
+}
+
+std::int32_t ApplyCredential(const StoredSecrets& stored, ConnectOptions& options) {
+    if (options.version != VersionChoice::kV3) {
+        if (!options.communityGiven && stored.found && stored.user.empty() &&
+            !stored.secrets.empty()) {
+            const Secret& community = stored.secrets[0];
+            options.client.community.assign(reinterpret_cast<const char*>(community.data()),
+                                            community.size());
+        }
+        return 0;
+    }
+    UsmUser& user = options.user;
+    const bool storedUser = stored.found && !stored.user.empty();
+    if (storedUser && !options.usm.user.empty() && options.usm.user != stored.user) {
+        return code::kUserMismatch;
+    }
+    user.name = storedUser ? stored.user : options.usm.user;
+    if (user.name.empty()) {
+        return code::kNoPassword;
+    }
+    const std::size_t passwords = storedUser ? stored.secrets.size() : 0;
+    const SecurityLevel allowed = passwords >= 2   ? SecurityLevel::kPriv
+                                  : passwords == 1 ? SecurityLevel::kAuth
+                                                   : SecurityLevel::kNoAuth;
+    user.level = options.usm.level.value_or(allowed);
+    if (static_cast<int>(user.level) > static_cast<int>(allowed)) {
+        return code::kNoPassword;
+    }
+    if (user.level != SecurityLevel::kNoAuth) {
+        user.authPassword = stored.secrets[0];
+    }
+    if (user.level == SecurityLevel::kPriv) {
+        user.privPassword = stored.secrets[1];
+    }
+    user.auth = options.usm.auth;
+    user.priv = options.usm.priv;
+    user.context = options.usm.context;
+    return 0;
 }
 
 }  // namespace vyxsnmp

@@ -16,13 +16,15 @@ WalkStatus FromExchange(ExchangeStatus status) {
             return WalkStatus::kGarbled;
         case ExchangeStatus::kSendFailed:
             return WalkStatus::kSendFailed;
+        case ExchangeStatus::kRefused:
+            return WalkStatus::kRefused;
     }
     return WalkStatus::kGarbled;
 }
 
 Pdu BuildRequest(Version version, const std::vector<Oid>& names, std::uint32_t repetitions) {
     Pdu pdu;
-    if (version == Version::kV2c) {
+    if (version != Version::kV1) {
         pdu.type = tag::kGetBulkRequest;
         pdu.errorStatus = 0;  // non-repeaters
         pdu.errorIndex = static_cast<std::int32_t>(repetitions);
@@ -42,6 +44,8 @@ Walker::Walker(Client& client, VersionChoice choice) : client_(client) {
         version_ = Version::kV1;
     } else if (choice == VersionChoice::kV2c) {
         version_ = Version::kV2c;
+    } else if (choice == VersionChoice::kV3) {
+        version_ = Version::kV3;
     }
 }
 
@@ -98,12 +102,12 @@ WalkOutcome Walker::Walk(const std::vector<Oid>& columns, std::vector<Rows>& row
         Pdu response;
         const ExchangeStatus exchanged = Send(batch, repetitions, used, response);
         if (exchanged != ExchangeStatus::kOk) {
-            return WalkOutcome{FromExchange(exchanged), 0};
+            return WalkOutcome{FromExchange(exchanged), 0, client_.refusal()};
         }
 
         if (response.errorStatus == error_status::kTooBig) {
             // Ask for less: fewer rows per column first, then fewer columns.
-            if (used == Version::kV2c && repetitions > 1) {
+            if (used != Version::kV1 && repetitions > 1) {
                 repetitionCap = std::max<std::uint32_t>(1, repetitions / 2);
             } else if (batch.size() > 1) {
                 perRequest = batch.size() / 2;

@@ -1,5 +1,5 @@
-// Walks of table columns: GetBulk (version 2c) with several columns per request, or GetNext
-// (version 1), each column followed to its end. A walk stops at a column's end, at an answer
+// Walks of table columns: GetBulk (versions 2c and 3) with several columns per request, or
+// GetNext (version 1), each column followed to its end. A walk stops at a column's end, at an answer
 // that does not move forward (a loop), and at its size caps.
 #pragma once
 
@@ -13,7 +13,7 @@
 
 namespace vyxsnmp {
 
-enum class VersionChoice { kAuto, kV1, kV2c };
+enum class VersionChoice { kAuto, kV1, kV2c, kV3 };
 
 struct WalkLimits {
     std::uint32_t maxRepetitions = 32;     // rows asked per column in one GetBulk
@@ -32,11 +32,13 @@ enum class WalkStatus {
     kStalled,      // answers that brought nothing new, even one column at a time
     kTooLarge,     // a column grew past its row cap, or the walk past its request cap
     kAgentError,   // the agent answered with an error status (in `errorStatus`)
+    kRefused,      // version 3: the agent's security refused the request (in `refusal`)
 };
 
 struct WalkOutcome {
     WalkStatus status = WalkStatus::kOk;
     std::int32_t errorStatus = 0;
+    Refusal refusal = Refusal::kNone;
 };
 
 // One column's rows: the index after the column's OID, and the value, in walk order.

@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """Starts and stops the SNMP agents of the module's tests: snmpsimd serving the project's
-recordings (on 127.0.0.1 and, where the machine has it, ::1) and the hostile printer's SNMP side
-(tests/modules/hostile_printer.py).
+recordings (on 127.0.0.1 and, where the machine has it, ::1) to communities and to the SNMPv3
+users of v3-users.txt (a recording's name is its community and its context), and the hostile
+printer's SNMP side (tests/modules/hostile_printer.py).
 
   agents.py start STATE_DIR RECORDINGS_DIR PORTS_FILE   start both, wait until they answer
   agents.py stop STATE_DIR                              stop them by PID
@@ -26,6 +27,47 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 LIMIT = 1800            # seconds any agent may live
 START_WAIT = 60         # seconds to wait for snmpsimd to answer (it takes about 3)
 PROBE = ['1.3.6.1.2.1.1.1.0']
+USERS = os.path.join(HERE, 'v3-users.txt')
+
+
+def v3_users():
+    """[(user, auth protocol, auth password, priv protocol, priv password)], None for '-'."""
+    users = []
+    with open(USERS) as f:
+        for line in f:
+            if line.strip() and not line.startswith('#'):
+                users.append(tuple(None if v == '-' else v for v in line.split()))
+    return users
+
+
+def v3_arguments(path):
+    """Writes snmpsimd's arguments for the users to `path` (read through --args-from-file, so
+    that no password stands on a command line)."""
+    lines = []
+    for user, auth, auth_key, priv, priv_key in v3_users():
+        lines.append('--v3-user=' + user)
+        if auth:
+            lines += ['--v3-auth-key=' + auth_key, '--v3-auth-proto=' + auth]
+        if priv:
+            lines += ['--v3-priv-key=' + priv_key, '--v3-priv-proto=' + priv]
+    with open(path, 'w') as out:
+        out.write('\n'.join(lines) + '\n')
+    os.chmod(path, 0o644)
+
+
+def strike_passwords(log):
+    """snmpsimd writes the keys it was given into its log at start: each becomes asterisks of
+    the same length, in place (it appends only from then on)."""
+    passwords = [v for u in v3_users() for v in (u[2], u[4]) if v]
+    try:
+        with open(log, 'r+b') as f:
+            text = f.read()
+            for password in passwords:
+                text = text.replace(password.encode(), b'*' * len(password))
+            f.seek(0)
+            f.write(text)
+    except OSError:
+        pass
 
 
 def free_port(family, host):
@@ -98,11 +140,14 @@ def start_snmpsim(work, data):
     os.makedirs(cache, exist_ok=True)
     os.chmod(cache, 0o777)
     ipv6 = has_ipv6_loopback()
+    arguments = os.path.join(work, 'v3-users.args')
+    v3_arguments(arguments)
+    log = os.path.join(work, 'snmpsimd.log')
     for _ in range(5):  # a port taken between choosing and binding: choose again
         port = free_port(socket.AF_INET, '127.0.0.1')
         command = ['snmpsimd', '--data-dir=' + data, '--cache-dir=' + cache,
                    '--agent-udpv4-endpoint=127.0.0.1:%d' % port,
-                   '--logging-method=file:' + os.path.join(work, 'snmpsimd.log')]
+                   '--args-from-file=' + arguments, '--logging-method=file:' + log]
         if ipv6:
             command.append('--agent-udpv6-endpoint=[::1]:%d' % port)
         if os.getuid() == 0:
@@ -111,11 +156,14 @@ def start_snmpsim(work, data):
         end = time.monotonic() + START_WAIT
         while time.monotonic() < end and alive(pid):
             if answers('127.0.0.1:%d' % port, 'colour-mfp'):
+                strike_passwords(log)
+                os.remove(arguments)
                 if ipv6 and not answers('udp6:[::1]:%d' % port, 'colour-mfp'):
                     ipv6 = False
                 return pid, port, ipv6
             time.sleep(0.2)
         stop_pid(pid)
+        strike_passwords(log)
     raise SystemExit('snmpsimd did not answer; see ' + work)
 
 

@@ -1,6 +1,8 @@
 // The in-process agent: Get, GetNext and GetBulk over a map of objects, with fault switches.
 #include "fake_agent.h"
 
+#include <algorithm>
+
 namespace snmptest {
 
 using namespace vyxsnmp;
@@ -61,7 +63,8 @@ Pdu FakeAgent::Answer(const Pdu& request) const {
             const auto found = objects.find(bind.name);
             Value missing;
             missing.type = tag::kNoSuchObject;
-            response.varBinds.push_back({bind.name, found == objects.end() ? missing : found->second});
+            response.varBinds.push_back(
+                {bind.name, found == objects.end() ? missing : found->second});
         }
         return response;
     }
@@ -98,10 +101,157 @@ Pdu FakeAgent::Answer(const Pdu& request) const {
     return response;
 }
 
+namespace {
+
+ByteView View(const std::string& bytes) {
+    return ByteView{reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()};
+}
+
+Pdu Report(std::uint32_t which, std::int32_t requestId, bool target = false) {
+    Pdu report;
+    report.type = tag::kReport;
+    report.requestId = requestId;
+    Value count;
+    count.type = tag::kCounter32;
+    count.number = 1;
+    const Oid name =
+        target ? Oid{1, 3, 6, 1, 6, 3, 12, 1, which, 0} : Oid{1, 3, 6, 1, 6, 3, 15, 1, 1, which, 0};
+    report.varBinds.push_back({name, count});
+    return report;
+}
+
+std::uint8_t LevelFlags(SecurityLevel level) {
+    return level == SecurityLevel::kNoAuth ? 0
+           : level == SecurityLevel::kAuth ? msg_flags::kAuth
+                                           : msg_flags::kAuth | msg_flags::kPriv;
+}
+
+}  // namespace
+
+Bytes FakeAgent::WrapV3(const V3Message& request, std::uint8_t flags, const Pdu& pdu) {
+    V3Message message;
+    message.msgId = request.msgId;
+    message.flags = flags;
+    message.usm.engineId = v3.engineId;
+    message.usm.boots = v3.boots;
+    message.usm.time = v3.timeBase + static_cast<std::uint32_t>(clock / 1000);
+    message.usm.userName = request.usm.userName;
+    message.scoped.contextEngineId = v3.engineId;
+    message.scoped.contextName = v3.user.context;
+    message.scoped.pdu = pdu;
+    if (flags & msg_flags::kAuth) {
+        message.usm.authParams.assign(MacSize(v3.user.auth), '\0');
+    }
+    if (flags & msg_flags::kPriv) {
+        const Bytes plain = EncodeScopedPdu(message.scoped);
+        Bytes cipher;
+        Bytes salt;
+        EncryptScopedPdu(*v3.crypto, v3.user.priv, keys_.priv,
+                         {message.usm.boots, message.usm.time, clock},
+                         ByteView{plain.data(), plain.size()}, cipher, salt);
+        message.encrypted.assign(cipher.begin(), cipher.end());
+        message.usm.privParams.assign(salt.begin(), salt.end());
+    }
+    std::size_t at = 0;
+    Bytes bytes = EncodeV3Message(message, &at);
+    if (flags & msg_flags::kAuth) {
+        ComputeMac(*v3.crypto, v3.user.auth, keys_.auth, ByteView{bytes.data(), bytes.size()},
+                   bytes.data() + at);
+        if (v3.fault == V3::Fault::kBadDigest && pdu.type == tag::kResponse) {
+            bytes[at] ^= 0x01;
+        }
+    }
+    return bytes;
+}
+
+void FakeAgent::AnswerV3(const Bytes& datagram) {
+    V3Message request;
+    if (DecodeV3Message(datagram.data(), datagram.size(), DecodeLimits(), request) !=
+        DecodeStatus::kOk) {
+        return;
+    }
+    v3.requests.push_back(request);
+    const std::int32_t id = request.scoped.pdu.requestId;  // a plain request's, else 0
+    auto report = [&](std::uint32_t which, bool target = false) {
+        queue_.push_back(WrapV3(request, 0, Report(which, id, target)));
+    };
+    if (request.usm.engineId.empty()) {
+        V3Message told = request;
+        Bytes bytes = WrapV3(told, 0, Report(4, id));
+        if (v3.fault == V3::Fault::kStaleOnce || v3.fault == V3::Fault::kHugeEngineId) {
+            V3Message copy;
+            DecodeV3Message(bytes.data(), bytes.size(), DecodeLimits(), copy);
+            copy.usm.time = 0;
+            if (v3.fault == V3::Fault::kHugeEngineId) {
+                copy.usm.engineId.assign(300, 'e');
+            }
+            bytes = EncodeV3Message(copy);
+        }
+        queue_.push_back(std::move(bytes));
+        return;
+    }
+    if (v3.fault == V3::Fault::kDrops) {
+        return;
+    }
+    if (request.usm.engineId != v3.engineId || v3.fault == V3::Fault::kForgetsEngine) {
+        return report(4);
+    }
+    if (request.usm.userName != v3.user.name) {
+        return report(3);
+    }
+    const std::uint8_t level = request.flags & (msg_flags::kAuth | msg_flags::kPriv);
+    if (level > LevelFlags(v3.user.level)) {
+        return report(1);
+    }
+    if (!keyed_) {
+        keyed_ = DeriveKeys(*v3.crypto, v3.user.auth, v3.user.priv, v3.user.level,
+                            v3.user.authPassword, v3.user.privPassword, View(v3.engineId), keys_);
+    }
+    if (level & msg_flags::kAuth) {
+        Bytes zeroed = datagram;
+        const std::size_t size = MacSize(v3.user.auth);
+        std::fill(zeroed.begin() + request.authOffset, zeroed.begin() + request.authOffset + size,
+                  0);
+        std::uint8_t mac[64];
+        ComputeMac(*v3.crypto, v3.user.auth, keys_.auth, ByteView{zeroed.data(), zeroed.size()},
+                   mac);
+        if (!SameBytes(ByteView{mac, size}, View(request.usm.authParams))) {
+            return report(5);
+        }
+        const std::uint32_t now = v3.timeBase + static_cast<std::uint32_t>(clock / 1000);
+        const std::uint32_t time = request.usm.time;
+        if (v3.fault == V3::Fault::kStale || request.usm.boots != v3.boots ||
+            (time > now ? time - now : now - time) > 150) {
+            queue_.push_back(WrapV3(request, msg_flags::kAuth, Report(2, id)));
+            return;
+        }
+    }
+    ScopedPdu scoped = request.scoped;
+    if (level & msg_flags::kPriv) {
+        Bytes plain;
+        if (!DecryptScopedPdu(*v3.crypto, v3.user.priv, keys_.priv, request.usm.boots,
+                              request.usm.time, View(request.usm.privParams),
+                              View(request.encrypted), plain) ||
+            DecodeScopedPdu(ByteView{plain.data(), plain.size()}, true, DecodeLimits(), scoped) !=
+                DecodeStatus::kOk) {
+            return report(6);
+        }
+    }
+    if (scoped.contextName != v3.user.context) {
+        return report(5, true);
+    }
+    queue_.push_back(WrapV3(request, level, Answer(scoped.pdu)));
+}
+
 bool FakeAgent::Send(const Bytes& datagram) {
     Message request;
-    if (DecodeMessage(datagram.data(), datagram.size(), DecodeLimits(), request) !=
-        DecodeStatus::kOk) {
+    const DecodeStatus decoded =
+        DecodeMessage(datagram.data(), datagram.size(), DecodeLimits(), request);
+    if (decoded == DecodeStatus::kBadVersion && v3.crypto) {
+        AnswerV3(datagram);
+        return true;
+    }
+    if (decoded != DecodeStatus::kOk) {
         return true;  // an agent drops what it cannot read
     }
     requests.push_back(request);

@@ -1,6 +1,7 @@
 // An SNMP agent inside the test process, behind the Datagrams interface: it answers from a map
 // of objects on a simulated clock, so walks and their failures run instantly and exactly. Its
-// misbehaviours are switches, one per way a real agent goes wrong.
+// misbehaviours are switches, one per way a real agent goes wrong. With `v3.crypto` set it is
+// also a version 3 engine with one user.
 #pragma once
 
 #include <deque>
@@ -8,6 +9,7 @@
 #include <map>
 
 #include "client.h"
+#include "message_v3.h"
 
 namespace snmptest {
 
@@ -40,6 +42,27 @@ class FakeAgent : public vyxsnmp::Datagrams {
     std::size_t tooBigAbove = 0;     // answers tooBig to requests with more bindings (0: never)
     std::size_t answerAfterDrops = 0;  // ignores this many datagrams before answering
 
+    // Version 3: the engine, its clock (timeBase seconds at clock 0), its one user (the highest
+    // level it takes, its protocols, passwords and context) and its misbehaviours.
+    struct V3 {
+        enum class Fault {
+            kNone,
+            kBadDigest,      // spoils the MAC of every response
+            kStale,          // reports notInTimeWindow to everything, as an endless loop would
+            kStaleOnce,      // tells discovery time 0, so the first request is stale
+            kHugeEngineId,   // names an engine id of 300 bytes in discovery
+            kForgetsEngine,  // reports unknownEngineIDs after discovery
+            kDrops,          // answers discovery, then nothing
+        };
+        vyxsnmp::Crypto* crypto = nullptr;
+        std::string engineId = std::string("\x80\x00\x1f\x88\x04", 5) + "vyxtest";
+        std::uint32_t boots = 3;
+        std::uint32_t timeBase = 1000;
+        vyxsnmp::UsmUser user;
+        Fault fault = Fault::kNone;
+        std::vector<vyxsnmp::V3Message> requests;  // the header of every request
+    } v3;
+
     // What the module sent: every datagram decoded, retries included.
     std::vector<vyxsnmp::Message> requests;
     std::uint64_t clock = 0;
@@ -53,6 +76,11 @@ class FakeAgent : public vyxsnmp::Datagrams {
   private:
     static constexpr std::size_t kColumnLength = 11;  // Printer MIB columns: 1.3.6.1.2.1.43.x.y.1.z
     vyxsnmp::Pdu Answer(const vyxsnmp::Pdu& request) const;
+    void AnswerV3(const Bytes& datagram);
+    // A message of this engine at `flags` carrying `pdu` in answer to `request`.
+    Bytes WrapV3(const vyxsnmp::V3Message& request, std::uint8_t flags, const vyxsnmp::Pdu& pdu);
+    vyxsnmp::UsmKeys keys_;
+    bool keyed_ = false;
     bool Next(const Oid& after, Oid& name, Value& value) const;
     std::deque<Bytes> queue_;
 };

@@ -1,12 +1,19 @@
 #!/usr/bin/python3
 """snmpwalk and bidiprobe agree: for each recording served by the fixture's snmpsimd, the tables
-as Debian's snmpwalk reads them, and what bidiprobe --json dump reports through the SNMP module.
+as Debian's snmpwalk reads them, and what bidiprobe --json dump reports through the SNMP module;
+over version 2c, and over SNMPv3 at authPriv (SHA, AES) as a user of v3-users.txt, where
+snmpwalk must read the same tables as over version 2c.
 
   walk_agrees.py PORTS_FILE WINE_RUNNER BIDIPROBE
 """
 import json
+import os
 import subprocess
 import sys
+import tempfile
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+V3_USER = 'vyx-sha-aes'
 
 PRT = '.1.3.6.1.2.1.43'
 INPUT, OUTPUT, SUPPLY = PRT + '.8.2.1', PRT + '.9.2.1', PRT + '.11.1.1'
@@ -22,11 +29,38 @@ BITS = ['sorter', 'duplex', 'lowerTray', 'fax', 'finisher', 'faceDownUnit', 'fin
         'finisherOption', 'mfpOption']
 
 
-def snmpwalk(port, community, oid):
+def v3_passwords():
+    with open(os.path.join(HERE, 'v3-users.txt')) as f:
+        for line in f:
+            fields = line.split()
+            if fields and fields[0] == V3_USER:
+                return fields[2], fields[4]
+    raise SystemExit(V3_USER + ' is not in v3-users.txt')
+
+
+class Walker:
+    """snmpwalk over version 2c with a community, or over version 3 as V3_USER with a context;
+    the version 3 passwords in a configuration file of its own, never on a command line."""
+
+    def __init__(self, port, community, v3_conf=None):
+        self.port, self.community, self.v3_conf = port, community, v3_conf
+
+    def __call__(self, oid):
+        env = dict(os.environ)
+        if self.v3_conf:
+            env['SNMPCONFPATH'] = self.v3_conf
+            version = ['-v3', '-l', 'authPriv', '-u', V3_USER, '-a', 'SHA', '-x', 'AES',
+                       '-n', self.community]
+        else:
+            version = ['-v2c', '-c', self.community]
+        return subprocess.run(['snmpwalk'] + version + ['-On', '-Ox', '-Oq', '-Oe', '-t', '2',
+                               '-r', '2', '127.0.0.1:%d' % self.port, oid],
+                              capture_output=True, text=True, check=True, env=env).stdout
+
+
+def snmpwalk(walker, oid):
     """{oid: value}: integers as int, strings as bytes, object identifiers as str."""
-    text = subprocess.run(['snmpwalk', '-v2c', '-c', community, '-On', '-Ox', '-Oq', '-Oe',
-                           '-t', '2', '-r', '2', '127.0.0.1:%d' % port, oid],
-                          capture_output=True, text=True, check=True).stdout
+    text = walker(oid)
     records, current = [], None
     for line in text.splitlines():
         if line.startswith('.'):
@@ -59,11 +93,15 @@ def has_word(text, words):
     return any(re.search(r'(?<![A-Za-z0-9])' + w + r'(?![A-Za-z0-9])', text, re.I) for w in words)
 
 
-def expected(port, community):
+def walk_tables(walker):
     w = {}
     for table in (INPUT, OUTPUT, MARKER, SUPPLY, COLORANT, PATH, FINISHER, LOCALIZATION, HR_DEVICE,
                   SYS_DESCR):
-        w.update(snmpwalk(port, community, table))
+        w.update(snmpwalk(walker, table))
+    return w
+
+
+def expected(w):
     charset = w.get(LOCALIZATION + '.4.1.1', 106)
     # Through the ANSI code page of the probe's run (1252), as the library hands texts out.
     text = lambda b: b.decode(CHARSETS.get(charset, 'utf-8'), 'replace').encode('cp1252', 'replace').decode('cp1252')
@@ -115,31 +153,62 @@ def expected(port, community):
     return trays, toners, mask, 2 if colour else 1
 
 
+def check(label, walked, report):
+    """Prints whether the report agrees with the walk; the number of disagreements."""
+    trays, toners, mask, options = walked
+    attributes = report['attributes']
+    seen_trays = [{k: t[k] for k in ('text1', 'value1', 'value2', 'text3')}
+                  for t in attributes['trays']['records']]
+    checks = [
+        ('trays', trays, seen_trays),
+        ('toners', toners, attributes['toners']['records']),
+        ('presence mask', mask, attributes['installables']['presence']),
+        ('colour options', options, len(report['colour']['features'][0]['details']['options'])),
+    ]
+    failures = 0
+    for what, walked_value, reported in checks:
+        if walked_value != reported:
+            failures += 1
+            print('%s, %s:\n  snmpwalk   %r\n  bidiprobe  %r' % (label, what, walked_value, reported))
+        else:
+            print('%s, %s: agree' % (label, what))
+    return failures
+
+
 def main(ports_file, runner, probe):
     ports = dict(line.strip().split('=') for line in open(ports_file) if '=' in line)
     port = int(ports['snmpsim'])
+    printer = 'snmp://127.0.0.1:%d' % port
+    auth, priv = v3_passwords()
     failures = 0
-    for community in ('colour-mfp', 'mono-laser', 'colour-no-colorants'):
-        trays, toners, mask, options = expected(port, community)
-        run = subprocess.run([runner, probe, '--printer', 'snmp://127.0.0.1:%d' % port,
-                              '--second', 'community=' + community, '--json', 'dump'],
-                             capture_output=True)
-        report = json.loads(run.stdout.decode('utf-8'))
-        attributes = report['attributes']
-        seen_trays = [{k: t[k] for k in ('text1', 'value1', 'value2', 'text3')}
-                      for t in attributes['trays']['records']]
-        checks = [
-            ('trays', trays, seen_trays),
-            ('toners', toners, attributes['toners']['records']),
-            ('presence mask', mask, attributes['installables']['presence']),
-            ('colour options', options, len(report['colour']['features'][0]['details']['options'])),
-        ]
-        for what, walked, reported in checks:
-            if walked != reported:
-                failures += 1
-                print('%s, %s:\n  snmpwalk   %r\n  bidiprobe  %r' % (community, what, walked, reported))
-            else:
-                print('%s, %s: agree' % (community, what))
+    with tempfile.TemporaryDirectory() as conf:
+        with open(os.path.join(conf, 'snmp.conf'), 'w') as out:
+            out.write('defAuthPassphrase %s\ndefPrivPassphrase %s\n' % (auth, priv))
+        stored = subprocess.run([runner, probe, 'credential', 'set', printer, V3_USER],
+                                input=('%s\n%s\n' % (auth, priv)).encode(), capture_output=True)
+        if stored.returncode != 0:
+            print('bidiprobe credential set failed')
+            return 1
+        try:
+            for community in ('colour-mfp', 'mono-laser', 'colour-no-colorants'):
+                v2c = walk_tables(Walker(port, community))
+                v3 = walk_tables(Walker(port, community, conf))
+                if v3 != v2c:
+                    failures += 1
+                    print('%s: snmpwalk over SNMPv3 reads other tables than over version 2c'
+                          % community)
+                for label, second in ((community, 'community=' + community),
+                                      (community + ' (SNMPv3)', 'version=3;context=' + community)):
+                    run = subprocess.run([runner, probe, '--printer', printer, '--second', second,
+                                          '--json', 'dump'], capture_output=True)
+                    for password in (auth, priv):
+                        if password.encode() in run.stdout + run.stderr:
+                            failures += 1
+                            print('%s: a test password in bidiprobe\'s output' % label)
+                    report = json.loads(run.stdout.decode('utf-8'))
+                    failures += check(label, expected(v2c), report)
+        finally:
+            subprocess.run([runner, probe, 'credential', 'delete', printer], capture_output=True)
     return 1 if failures else 0
 
 
