@@ -1,6 +1,7 @@
 // Hashes, HMACs, AES, DES and random bytes through CNG, with RAII owners for its handles.
 #include "cng_crypto.h"
 
+#include "cng_handles.h"
 #include "sha224.h"
 #include "usm.h"
 
@@ -14,18 +15,9 @@ bool Succeeded(NTSTATUS status) {
     return BCRYPT_SUCCESS(status);
 }
 
-struct CloseProvider {
-    void operator()(void* handle) const { BCryptCloseAlgorithmProvider(handle, 0); }
-};
-struct DestroyHash {
-    void operator()(void* handle) const { BCryptDestroyHash(handle); }
-};
-struct DestroyKey {
-    void operator()(void* handle) const { BCryptDestroyKey(handle); }
-};
-using ProviderHandle = std::unique_ptr<void, CloseProvider>;
-using HashHandle = std::unique_ptr<void, DestroyHash>;
-using KeyHandle = std::unique_ptr<void, DestroyKey>;
+using ProviderHandle = vyxserve::CngProvider;
+using HashHandle = vyxserve::CngHash;
+using KeyHandle = vyxserve::CngKey;
 
 // One provider, opened when first asked for; a provider that failed to open is not tried again.
 class LazyProvider {
