@@ -30,7 +30,7 @@ class Transport {
     std::uint32_t sent_ = 0;
 };
 
-// WinHTTP, with no proxy and no keep-alive (see http_transport.cpp for why).
+// WinHTTP, with no proxy and no keep-alive (see http_post.cpp for why).
 std::unique_ptr<Transport> MakeHttpTransport(const Target& target, const Options& options,
                                              std::size_t maxReply = kMaxReplyBytes);
 
