@@ -79,7 +79,7 @@ x86_suite() {
             else
                 echo "==== x86 tests ($1) under emulation: $core programs in one boot of the emulated machine"
                 emulated "$x86" -L x86-core
-                note "x86 programs: run under emulation: $core programs in code page 1252, and the zip's bidiprobe in dist_zip; the other $rest x86 entries run in make test-x86-emulated ($(($(now) - start)) s)"
+                note "x86 programs: run under emulation: $core programs in code page 1252, and one boot each for runner_x86 and for the zip's bidiprobe in dist_zip (x64 tests); the other $rest x86 entries run in make test-x86-emulated ($(($(now) - start)) s)"
             fi
             ;;
     esac
