@@ -7,7 +7,8 @@ namespace vyxserve {
 
 std::vector<std::uint8_t> Sha256(const void* data, std::size_t size) {
     BCRYPT_ALG_HANDLE opened = nullptr;
-    if (!BCRYPT_SUCCESS(BCryptOpenAlgorithmProvider(&opened, BCRYPT_SHA256_ALGORITHM, nullptr, 0))) {
+    if (!BCRYPT_SUCCESS(
+            BCryptOpenAlgorithmProvider(&opened, BCRYPT_SHA256_ALGORITHM, nullptr, 0))) {
         return {};
     }
     const CngProvider provider(opened);

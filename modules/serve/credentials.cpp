@@ -8,6 +8,8 @@
 
 #include <cstdint>
 
+#include "code_page_text.h"
+
 namespace vyxserve {
 namespace {
 
@@ -166,21 +168,10 @@ bool SplitBlob(const BYTE* blob, DWORD size, std::vector<Secret>& secrets) {
     return true;
 }
 
-std::wstring Widen(const std::string& text) {
-    if (text.empty()) {
-        return {};
-    }
-    const int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                      nullptr, 0);
-    std::wstring out(n > 0 ? n : 0, L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
-    return out;
-}
-
 }  // namespace
 
 std::wstring CredentialTarget(const std::string& normalisedUri) {
-    return L"VYXBIDI:" + Widen(normalisedUri);
+    return L"VYXBIDI:" + vyxtext::Decode(CP_UTF8, normalisedUri);
 }
 
 CredentialLookup ReadCredential(const std::string& normalisedUri, StoredCredential& credential) {

@@ -1,22 +1,13 @@
 // The certificate pins in the current user's registry.
 #include "trust_store.h"
 
+#include "code_page_text.h"
+
 namespace vyxserve {
 namespace {
 
 const wchar_t kTrustKey[] = L"Software\\VYXBIDI\\Trust";
 const wchar_t kOfferedKey[] = L"Software\\VYXBIDI\\Trust\\Offered";
-
-std::wstring Widen(const std::string& text) {
-    if (text.empty()) {
-        return {};
-    }
-    const int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                      nullptr, 0);
-    std::wstring out(n > 0 ? n : 0, L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
-    return out;
-}
 
 // 64 hex digits in either case, lower-cased; empty for anything else.
 std::string Fingerprint(const std::wstring& text) {
@@ -42,7 +33,7 @@ std::string ReadValue(const wchar_t* key, const std::string& printer) {
     if (printer.empty()) {
         return {};
     }
-    const std::wstring name = Widen(printer);
+    const std::wstring name = vyxtext::Decode(CP_UTF8, printer);
     wchar_t value[kFingerprintDigits + 8] = {};
     DWORD size = sizeof value;
     if (RegGetValueW(HKEY_CURRENT_USER, key, name.c_str(), RRF_RT_REG_SZ, nullptr, value,
@@ -53,7 +44,7 @@ std::string ReadValue(const wchar_t* key, const std::string& printer) {
 }
 
 DWORD WriteValue(const wchar_t* key, const std::string& printer, const std::string& fingerprint) {
-    const std::string digits = Fingerprint(Widen(fingerprint));
+    const std::string digits = Fingerprint(vyxtext::Decode(CP_UTF8, fingerprint));
     if (printer.empty() || digits.empty()) {
         return ERROR_INVALID_PARAMETER;
     }
@@ -63,8 +54,8 @@ DWORD WriteValue(const wchar_t* key, const std::string& printer, const std::stri
     if (status != ERROR_SUCCESS) {
         return status;
     }
-    const std::wstring name = Widen(printer);
-    const std::wstring value = Widen(digits);
+    const std::wstring name = vyxtext::Decode(CP_UTF8, printer);
+    const std::wstring value = vyxtext::Decode(CP_UTF8, digits);
     status = RegSetValueExW(opened, name.c_str(), 0, REG_SZ,
                             reinterpret_cast<const BYTE*>(value.c_str()),
                             static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
@@ -79,7 +70,7 @@ DWORD DeleteValue(const wchar_t* key, const std::string& printer) {
     if (status != ERROR_SUCCESS) {
         return status;
     }
-    const std::wstring name = Widen(printer);
+    const std::wstring name = vyxtext::Decode(CP_UTF8, printer);
     status = RegDeleteValueW(opened, name.c_str());
     RegCloseKey(opened);
     return status;

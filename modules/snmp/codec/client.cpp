@@ -84,9 +84,13 @@ ExchangeStatus Client::Exchange(Version version, Pdu request, Pdu& response) {
     message.community = settings_.community;
     message.pdu = std::move(request);
     const std::int32_t id = message.pdu.requestId;
-    switch (Transact(EncodeMessage(message), [&](const Bytes& received) {
+    return StatusOf(Transact(EncodeMessage(message), [&](const Bytes& received) {
         return Check(received, version, id, response);
-    })) {
+    }));
+}
+
+ExchangeStatus Client::StatusOf(Outcome outcome) {
+    switch (outcome) {
         case Outcome::kMatched:
             return ExchangeStatus::kOk;
         case Outcome::kSendFailed:
@@ -117,22 +121,11 @@ ExchangeStatus Client::Discover() {
             }
             return Answer::kBad;
         });
-    switch (outcome) {
-        case Outcome::kMatched:
-            if (keysFailed) {
-                refusal_ = Refusal::kCrypto;
-                return ExchangeStatus::kRefused;
-            }
-            return ExchangeStatus::kOk;
-        case Outcome::kSendFailed:
-            return ExchangeStatus::kSendFailed;
-        case Outcome::kGarbled:
-        case Outcome::kReported:
-            return ExchangeStatus::kGarbled;
-        case Outcome::kNoAnswer:
-            break;
+    if (outcome == Outcome::kMatched && keysFailed) {
+        refusal_ = Refusal::kCrypto;
+        return ExchangeStatus::kRefused;
     }
-    return ExchangeStatus::kNoAnswer;
+    return StatusOf(outcome);
 }
 
 ExchangeStatus Client::ExchangeV3(Pdu request, Pdu& response) {

@@ -69,6 +69,8 @@ class Client {
   private:
     enum class Answer { kMatch, kReport, kOther, kBad };
     enum class Outcome { kMatched, kReported, kNoAnswer, kGarbled, kSendFailed };
+    // What an exchange whose answer needs no more reading comes to.
+    static ExchangeStatus StatusOf(Outcome outcome);
     Answer Check(const Bytes& datagram, Version version, std::int32_t id, Pdu& response) const;
     // Sends `datagram` with retries until `check` (an Answer of a datagram) finds its answer
     // or report.

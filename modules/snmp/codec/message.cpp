@@ -35,7 +35,9 @@ DecodeStatus FromBer(BerStatus status) {
     return status == BerStatus::kTooLarge ? DecodeStatus::kTooLarge : DecodeStatus::kMalformed;
 }
 
-DecodeStatus DecodeInt32(BerReader& reader, std::int32_t& out) {
+}  // namespace
+
+DecodeStatus DecodeInteger32(BerReader& reader, std::int32_t& out) {
     ByteView content;
     BerStatus status = reader.Expect(tag::kInteger, content);
     std::int64_t value = 0;
@@ -51,6 +53,8 @@ DecodeStatus DecodeInt32(BerReader& reader, std::int32_t& out) {
     out = static_cast<std::int32_t>(value);
     return DecodeStatus::kOk;
 }
+
+namespace {
 
 DecodeStatus DecodeValue(std::uint8_t type, ByteView content, const DecodeLimits& limits,
                          Value& value) {
@@ -179,7 +183,7 @@ DecodeStatus DecodePdu(std::uint8_t type, ByteView content, const DecodeLimits& 
     pdu.type = type;
     BerReader fields(content);
     for (std::int32_t* field : {&pdu.requestId, &pdu.errorStatus, &pdu.errorIndex}) {
-        const DecodeStatus decoded = DecodeInt32(fields, *field);
+        const DecodeStatus decoded = DecodeInteger32(fields, *field);
         if (decoded != DecodeStatus::kOk) {
             return decoded;
         }
@@ -192,10 +196,6 @@ DecodeStatus DecodePdu(std::uint8_t type, ByteView content, const DecodeLimits& 
     return DecodeVarBinds(list, limits, pdu.varBinds);
 }
 
-DecodeStatus DecodeInteger32(BerReader& reader, std::int32_t& value) {
-    return DecodeInt32(reader, value);
-}
-
 Bytes EncodeMessage(const Message& message) {
     BerWriter body;
     body.Integer(tag::kInteger, static_cast<std::int32_t>(message.version));
@@ -206,20 +206,26 @@ Bytes EncodeMessage(const Message& message) {
     return whole.bytes();
 }
 
-DecodeStatus DecodeMessage(const std::uint8_t* data, std::size_t size, const DecodeLimits& limits,
-                           Message& message) {
+DecodeStatus OpenMessage(const std::uint8_t* data, std::size_t size, const DecodeLimits& limits,
+                         BerReader& fields, std::int32_t& version) {
     if (size > limits.maxMessage) {
         return DecodeStatus::kTooLarge;
     }
     BerReader outer(ByteView{data, size});
     ByteView body;
-    BerStatus status = outer.Expect(tag::kSequence, body);
+    const BerStatus status = outer.Expect(tag::kSequence, body);
     if (!Ok(status) || !outer.AtEnd()) {
         return Ok(status) ? DecodeStatus::kMalformed : FromBer(status);
     }
-    BerReader reader(body);
+    fields = BerReader(body);
+    return DecodeInteger32(fields, version);
+}
+
+DecodeStatus DecodeMessage(const std::uint8_t* data, std::size_t size, const DecodeLimits& limits,
+                           Message& message) {
+    BerReader reader(ByteView{});
     std::int32_t version = 0;
-    DecodeStatus decoded = DecodeInt32(reader, version);
+    const DecodeStatus decoded = OpenMessage(data, size, limits, reader, version);
     if (decoded != DecodeStatus::kOk) {
         return decoded;
     }
@@ -229,7 +235,7 @@ DecodeStatus DecodeMessage(const std::uint8_t* data, std::size_t size, const Dec
     }
     message.version = static_cast<Version>(version);
     ByteView community;
-    status = reader.Expect(tag::kOctetString, community);
+    BerStatus status = reader.Expect(tag::kOctetString, community);
     if (!Ok(status)) {
         return FromBer(status);
     }

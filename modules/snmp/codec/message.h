@@ -116,6 +116,10 @@ void EncodePdu(BerWriter& out, const Pdu& pdu);
 DecodeStatus DecodePdu(std::uint8_t type, ByteView content, const DecodeLimits& limits, Pdu& pdu);
 // An INTEGER that fits 32 bits.
 DecodeStatus DecodeInteger32(BerReader& reader, std::int32_t& value);
+// The start of a message of any version: its whole SEQUENCE, within the limits, and its version
+// number; `fields` then reads on after the version.
+DecodeStatus OpenMessage(const std::uint8_t* data, std::size_t size, const DecodeLimits& limits,
+                         BerReader& fields, std::int32_t& version);
 
 // The message as one datagram; values are encoded by their type.
 Bytes EncodeMessage(const Message& message);

@@ -187,18 +187,9 @@ Bytes EncodeV3Message(const V3Message& message, std::size_t* authOffset) {
 
 DecodeStatus DecodeV3Message(const std::uint8_t* data, std::size_t size, const DecodeLimits& limits,
                              V3Message& message) {
-    if (size > limits.maxMessage) {
-        return DecodeStatus::kTooLarge;
-    }
-    BerReader outer(ByteView{data, size});
-    ByteView body;
-    BerStatus status = outer.Expect(tag::kSequence, body);
-    if (!Ok(status) || !outer.AtEnd()) {
-        return Ok(status) ? DecodeStatus::kMalformed : FromBer(status);
-    }
-    BerReader reader(body);
+    BerReader reader(ByteView{});
     std::int32_t version = 0;
-    DecodeStatus decoded = DecodeInteger32(reader, version);
+    DecodeStatus decoded = OpenMessage(data, size, limits, reader, version);
     if (decoded != DecodeStatus::kOk) {
         return decoded;
     }
@@ -210,7 +201,7 @@ DecodeStatus DecodeV3Message(const std::uint8_t* data, std::size_t size, const D
         return decoded;
     }
     ByteView security;
-    status = reader.Expect(tag::kOctetString, security);
+    BerStatus status = reader.Expect(tag::kOctetString, security);
     if (!Ok(status)) {
         return FromBer(status);
     }
