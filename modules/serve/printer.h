@@ -42,7 +42,7 @@ struct Tray {
 };
 
 // A toner or other supply: text1 its name, value1 its level in percent, value2 a second
-// figure of the module's own (each module's README table says which).
+// figure of the module's own (each module's page in docs/ says which).
 struct Toner {
     std::string text1;
     std::int32_t value1 = 0;

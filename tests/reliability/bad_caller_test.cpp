@@ -1,7 +1,7 @@
 // Bad callers: every export against null handles, null addresses, null records, null, empty and
 // over-long strings and strings without an ANSI form. Each is answered with its documented code,
 // writes nothing of the caller's and leaves no block behind; the table the test prints is the
-// contract in the README.
+// contract in docs/robustness.md.
 #include <gtest/gtest.h>
 #include <vyxbidi.h>
 
