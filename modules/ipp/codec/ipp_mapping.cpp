@@ -1,6 +1,6 @@
 // The IPP module's mapping: which attributes each snapshot asks for, the requests and the checks
 // of a reply, and which family (mapping_<family>.cpp) fills each part of the printer model. The
-// README's mapping table describes the same, attribute by attribute.
+// mapping table of docs/ipp.md describes the same, attribute by attribute.
 #include "ipp_mapping.h"
 
 #include <algorithm>
