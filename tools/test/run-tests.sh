@@ -7,7 +7,8 @@
 # Where it does not, the x86 entries that start no x86 program run here, and those labelled
 # x86-core (tests/CMakeLists.txt) in one boot of the emulated machine (tools/emu/); when that
 # machine cannot be had, the x86 programs are built and checked but not run, and the summary says
-# why. Ends with a summary of what ran where and how long it took; fails when any part failed.
+# why. `x86-emulated` runs the rest there, those labelled real-time last and without failing the
+# run (their bounds are real time; see tests/CMakeLists.txt). Ends with a summary of what ran where and how long it took; fails when any part failed.
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
@@ -103,8 +104,18 @@ case "${1:-}" in
         problem=$(machine_problem "$x86")
         [ -z "$problem" ] || { echo "run-tests: the emulated machine cannot be had: $problem" >&2; exit 1; }
         echo "==== x86 tests ($2) under emulation: the entries make test leaves to this run"
-        emulated "$x86" -L x86-run -LE x86-core
-        note "x86 programs: run under emulation: $(entries "$x86" x86-run x86-core) entries ($(($(now) - start)) s)"
+        emulated "$x86" -L x86-run -LE 'x86-core|real-time'
+        judged=$(($(now) - start))
+        # Their timeouts and waits are real time, which the emulated machine, many times slower
+        # than the host, cannot keep: they run for what they show, and do not fail the run.
+        echo "==== x86 tests ($2) under emulation whose bounds are real time: run, not judged"
+        judged_status=$status
+        status=0
+        emulated "$x86" -L real-time
+        held=$([ "$status" = 0 ] && echo "every one held" || echo "not every one held")
+        status=$judged_status
+        note "x86 programs: run under emulation: $(($(entries "$x86" x86-run x86-core) - $(entries "$x86" real-time))) entries ($judged s)"
+        note "x86 programs with real-time bounds: $(entries "$x86" real-time) entries run under emulation, not judged: $held ($(($(now) - start - judged)) s)"
         ;;
     *)
         echo "usage: run-tests.sh all <x86 build> <x64 build> | x86-emulated <x86 build>" >&2
