@@ -1,8 +1,8 @@
 #!/bin/sh
 # Makes a wine prefix once, always a 64-bit one (WINEARCH=win64) and always through wine's 64-bit
 # loader: it runs the x64 programs, and the x86 ones under WoW64, which is where a 32-bit driver's
-# user interface runs on 64-bit Windows. A 32-bit prefix that an older build tree holds is made
-# again as a 64-bit one.
+# user interface runs on 64-bit Windows. A prefix that exists already is used as it is, but for a
+# build tree's own, which is made again when it is 32-bit or lacks its 32-bit half.
 #   prefix.sh PREFIX
 #
 # A build tree's own prefix (one beside its CMakeCache.txt) also gets drive D: mapped to a folder
@@ -21,14 +21,18 @@ ddrive="$prefix.d-drive"
 in_build_tree() {
     [ -f "$tree/CMakeCache.txt" ]
 }
-# A 32-bit prefix, or a 64-bit one without its 32-bit half (made where wine's x86 DLLs were not
-# to be found), is made again.
+# A build tree's prefix that is 32-bit, or 64-bit without its 32-bit half (made where wine's x86
+# DLLs were not to be found), is made again; anyone else's prefix is taken as it is.
 is_whole() {
     ! grep -q '^#arch=win32' "$prefix/system.reg" 2>/dev/null &&
         [ -f "$prefix/drive_c/windows/syswow64/kernel32.dll" ]
 }
 ready() {
-    [ -e "$prefix/.vyx-ready" ] && is_whole && { ! in_build_tree || [ -L "$prefix/dosdevices/x:" ]; }
+    if in_build_tree; then
+        [ -e "$prefix/.vyx-ready" ] && is_whole && [ -L "$prefix/dosdevices/x:" ]
+    else
+        [ -e "$prefix/system.reg" ]
+    fi
 }
 ready && exit 0
 
@@ -42,7 +46,7 @@ export WINEARCH=win64
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINELOADER="$WINE64"
-if [ -e "$prefix/system.reg" ] && ! is_whole; then
+if in_build_tree && [ -e "$prefix/system.reg" ] && ! is_whole; then
     # Only this prefix's own server is stopped: WINEPREFIX names it.
     "$WINESERVER" -k 2>/dev/null || true
     rm -rf "$prefix"
@@ -58,7 +62,7 @@ if [ "$("$here/../host/x86-mode.sh")" = emulated ]; then
         export WINEDLLPATH="$VYX_EMU_DIR/x86-layer/usr/lib/i386-linux-gnu/wine"
     fi
 fi
-if [ ! -e "$prefix/.vyx-ready" ]; then
+if [ ! -e "$prefix/.vyx-ready" ] && { in_build_tree || [ ! -e "$prefix/system.reg" ]; }; then
     "$WINE64" wineboot -i </dev/null >/dev/null 2>&1
     "$WINESERVER" -w
 fi
@@ -67,5 +71,5 @@ if in_build_tree; then
     ln -sfn "$ddrive" "$prefix/dosdevices/d:"
     # Relative to dosdevices/, so the mapping follows the build tree if it is moved.
     ln -sfn ../.. "$prefix/dosdevices/x:"
+    touch "$prefix/.vyx-ready"
 fi
-touch "$prefix/.vyx-ready"

@@ -29,12 +29,10 @@ case "$("$here/pe-machine.sh" "$1" 2>/dev/null || true)" in
     x86) arch=x86 ;;
     *) arch=x64 ;;
 esac
+"$here/prefix.sh" "$WINEPREFIX"
 if [ "$arch" = x86 ] && [ "$("$here/../host/x86-mode.sh")" = emulated ]; then
-    "$here/prefix.sh" "$WINEPREFIX"
     exec "$here/../emu/vm-run.sh" -- "$here/run.sh" "$@"
 fi
-
-"$here/prefix.sh" "$WINEPREFIX"
 . "$here/loaders.sh"
 # A server started here, with its output detached, lets the run's pipes close when the program
 # ends; it goes away by itself a few seconds after its last client.
