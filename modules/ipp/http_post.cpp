@@ -23,6 +23,7 @@ std::wstring Widen(const std::string& ascii) {
 }
 
 std::int32_t CodeFor(DWORD error) {
+    if (IsCertificateError(error)) return kTlsFailed;
     switch (error) {
         case ERROR_WINHTTP_TIMEOUT:
         case WSAETIMEDOUT:
@@ -36,14 +37,8 @@ std::int32_t CodeFor(DWORD error) {
         case ERROR_WINHTTP_INVALID_SERVER_RESPONSE:
         case ERROR_WINHTTP_HEADER_NOT_FOUND:
             return kMalformedReply;
-        case ERROR_WINHTTP_SECURE_FAILURE:
-        case ERROR_WINHTTP_SECURE_CHANNEL_ERROR:
-        case ERROR_WINHTTP_SECURE_INVALID_CA:
-        case ERROR_WINHTTP_SECURE_INVALID_CERT:
-        case ERROR_WINHTTP_SECURE_CERT_DATE_INVALID:
-        case ERROR_WINHTTP_SECURE_CERT_CN_INVALID:
+        // Not certificates that a first use may trust: a failure all the same.
         case ERROR_WINHTTP_SECURE_CERT_REVOKED:
-        case ERROR_WINHTTP_SECURE_CERT_WRONG_USAGE:
         case ERROR_WINHTTP_CLIENT_AUTH_CERT_NEEDED:
             return kTlsFailed;
         default:

@@ -16,6 +16,7 @@
 
 #include "credentials.h"
 #include "sim_support.h"
+#include "support/store_cleanup.h"
 #include "trust_store.h"
 
 namespace {
@@ -66,16 +67,6 @@ Json Parsed(const ProbeRun& run) {
     EXPECT_FALSE(parsed.is_discarded()) << run.out;
     return parsed;
 }
-
-struct CredentialCleanup {
-    std::string uri;
-    ~CredentialCleanup() { vyxserve::DeleteCredential(uri); }
-};
-
-struct PinCleanup {
-    std::string printer;
-    ~PinCleanup() { vyxserve::ForgetPin(printer); }
-};
 
 TEST(ProbeCredential, AnSnmpV3UserIsSetShownAndDeleted) {
     const std::string uri = "snmp://" + Host("v3") + ":161";

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "credentials.h"
+#include "support/store_cleanup.h"
 #include "trust_store.h"
 
 namespace {
@@ -37,17 +38,6 @@ bool Holds(const Secret& secret, const std::string& utf8) {
     return secret.size() == utf8.size() &&
            std::string(reinterpret_cast<const char*>(secret.data()), secret.size()) == utf8;
 }
-
-// Removes the credential when the test ends, however it ends.
-struct CredentialCleanup {
-    std::string uri;
-    ~CredentialCleanup() { vyxserve::DeleteCredential(uri); }
-};
-
-struct PinCleanup {
-    std::string printer;
-    ~PinCleanup() { vyxserve::ForgetPin(printer); }
-};
 
 // The secret blob as the system keeps it, read without our store.
 std::vector<BYTE> RawBlob(const std::string& uri, std::wstring* user = nullptr,
