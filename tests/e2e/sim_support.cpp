@@ -2,6 +2,7 @@
 #include "sim_support.h"
 
 #include <stdexcept>
+#include <string>
 
 #include "support/scratch.h"
 #include "support/scripted_module.h"
@@ -160,9 +161,18 @@ ProbeRun Run(const std::wstring& arguments, const std::string* input) {
     startup.hStdError = errWrite;
     PROCESS_INFORMATION process{};
     std::wstring commandLine = L"\"" + BesideProgram(L"bidiprobe.exe") + L"\" " + arguments;
-    const BOOL started =
-        CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                       vyxtest::ProgramDirectory().c_str(), &startup, &process);
+    // Wine has been seen to refuse a process start once on a busy machine; a second try a
+    // moment later is not what the tests are about.
+    BOOL started = FALSE;
+    DWORD startError = 0;
+    for (int attempt = 0; attempt < 3 && !started; ++attempt) {
+        if (attempt > 0) {
+            Sleep(250);
+        }
+        started = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                 vyxtest::ProgramDirectory().c_str(), &startup, &process);
+        startError = started ? 0 : GetLastError();
+    }
     CloseHandle(outWrite);
     CloseHandle(errWrite);
     if (inRead) {
@@ -174,7 +184,8 @@ ProbeRun Run(const std::wstring& arguments, const std::string* input) {
         if (inWrite) {
             CloseHandle(inWrite);
         }
-        throw std::runtime_error("cannot start bidiprobe.exe");
+        throw std::runtime_error("cannot start bidiprobe.exe: error " +
+                                 std::to_string(startError));
     }
     // Held on the heap for the same reason as the readers below.
     auto* in = input ? new PipeWriter{inWrite, *input} : nullptr;
