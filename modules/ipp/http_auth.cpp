@@ -1,21 +1,10 @@
 // Basic authentication (RFC 7617) with the printer's stored credential.
 #include "http_auth.h"
 
+#include "code_page_text.h"
 #include "ipp_codes.h"
 
 namespace vyxipp::http {
-namespace {
-
-std::string Utf8(const std::wstring& text) {
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                      nullptr, 0, nullptr, nullptr);
-    std::string out(n > 0 ? n : 0, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n,
-                        nullptr, nullptr);
-    return out;
-}
-
-}  // namespace
 
 std::int32_t LoadCredential(const std::string& credentialName,
                             vyxserve::StoredCredential& credential) {
@@ -33,7 +22,7 @@ std::int32_t LoadCredential(const std::string& credentialName,
 void BasicAuthorization(const vyxserve::StoredCredential& credential, WipedText<wchar_t>& line) {
     static const char kAlphabet[] =
         "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    const std::string user = Utf8(credential.user);
+    const std::string user = vyxtext::Encode(CP_UTF8, credential.user);
     const vyxserve::Secret& password = credential.secrets.at(0);
     WipedText<std::uint8_t> pair(user.size() + 1 + password.size());
     pair.Append(reinterpret_cast<const std::uint8_t*>(user.data()), user.size());
@@ -57,7 +46,7 @@ void BasicAuthorization(const vyxserve::StoredCredential& credential, WipedText<
 }
 
 std::size_t BasicAuthorizationRoom(const vyxserve::StoredCredential& credential) {
-    const std::size_t pair = Utf8(credential.user).size() + 1 + credential.secrets.at(0).size();
+    const std::size_t pair = vyxtext::Encode(CP_UTF8, credential.user).size() + 1 + credential.secrets.at(0).size();
     return 32 + (pair + 2) / 3 * 4;
 }
 

@@ -18,12 +18,16 @@
 namespace vyxipp::http {
 namespace {
 
+const wchar_t kUserAgent[] = L"vyxbidi-ipp/1.0";
+
 std::wstring Widen(const std::string& ascii) {
     return std::wstring(ascii.begin(), ascii.end());  // host and path are checked to be ASCII
 }
 
 std::int32_t CodeFor(DWORD error) {
-    if (IsCertificateError(error)) return kTlsFailed;
+    if (IsCertificateError(error)) {
+        return kTlsFailed;
+    }
     switch (error) {
         case ERROR_WINHTTP_TIMEOUT:
         case WSAETIMEDOUT:
@@ -79,7 +83,7 @@ DWORD Left(ULONGLONG deadline) {
 
 std::int32_t Line::Open() {
     if (!session_) {
-        session_.reset(WinHttpOpen(L"vyxbidi-ipp/1.0", WINHTTP_ACCESS_TYPE_NO_PROXY,
+        session_.reset(WinHttpOpen(kUserAgent, WINHTTP_ACCESS_TYPE_NO_PROXY,
                                    WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
         if (!session_) {
             return kTransportFailed;
@@ -133,7 +137,7 @@ bool Post::OpenRequest() {
         if (!relay_) {
             return false;
         }
-        session_.reset(WinHttpOpen(L"vyxbidi-ipp/1.0", WINHTTP_ACCESS_TYPE_NAMED_PROXY,
+        session_.reset(WinHttpOpen(kUserAgent, WINHTTP_ACCESS_TYPE_NAMED_PROXY,
                                    relay_->ProxyName().c_str(), WINHTTP_NO_PROXY_BYPASS, 0));
         connection_.reset(session_
                               ? WinHttpConnect(session_.get(), Widen(line_.target.host).c_str(),

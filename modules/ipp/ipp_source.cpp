@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "code_page_text.h"
 #include "credentials.h"
 #include "http_transport.h"
 #include "ipp_codec.h"
@@ -42,16 +43,8 @@ std::string CredentialUser(const Target& target, const std::string& fallback) {
         credential.user.empty()) {
         return fallback;
     }
-    const std::wstring& user = credential.user;
-    const int n = WideCharToMultiByte(CP_UTF8, 0, user.data(), static_cast<int>(user.size()),
-                                      nullptr, 0, nullptr, nullptr);
-    if (n <= 0 || n > 255) {
-        return fallback;
-    }
-    std::string name(n, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, user.data(), static_cast<int>(user.size()), name.data(), n,
-                        nullptr, nullptr);
-    return name;
+    std::string name = vyxtext::Encode(CP_UTF8, credential.user);
+    return name.empty() || name.size() > 255 ? fallback : name;
 }
 
 class IppSource : public vyxserve::Source {
