@@ -8,7 +8,8 @@
 # x86-core (tests/CMakeLists.txt) in one boot of the emulated machine (tools/emu/); when that
 # machine cannot be had, the x86 programs are built and checked but not run, and the summary says
 # why. `x86-emulated` runs the rest there, those labelled real-time last and without failing the
-# run (their bounds are real time; see tests/CMakeLists.txt). Ends with a summary of what ran where and how long it took; fails when any part failed.
+# run (their bounds are real time; see tests/CMakeLists.txt). Ends with a summary of what ran
+# where and how long it took; fails when any part failed.
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)

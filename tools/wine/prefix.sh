@@ -46,7 +46,7 @@ export WINEARCH=win64
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINELOADER="$WINE64"
-if in_build_tree && [ -e "$prefix/system.reg" ] && ! is_whole; then
+if [ -e "$prefix/system.reg" ] && ! is_whole; then
     # Only this prefix's own server is stopped: WINEPREFIX names it.
     "$WINESERVER" -k 2>/dev/null || true
     rm -rf "$prefix"
@@ -62,7 +62,7 @@ if [ "$("$here/../host/x86-mode.sh")" = emulated ]; then
         export WINEDLLPATH="$VYX_EMU_DIR/x86-layer/usr/lib/i386-linux-gnu/wine"
     fi
 fi
-if [ ! -e "$prefix/.vyx-ready" ] && { in_build_tree || [ ! -e "$prefix/system.reg" ]; }; then
+if [ ! -e "$prefix/.vyx-ready" ]; then
     "$WINE64" wineboot -i </dev/null >/dev/null 2>&1
     "$WINESERVER" -w
 fi
