@@ -1,9 +1,19 @@
 #!/bin/sh
 # Makes a wine prefix once, always a 64-bit one (WINEARCH=win64) and always through wine's 64-bit
 # loader: it runs the x64 programs, and the x86 ones under WoW64, which is where a 32-bit driver's
-# user interface runs on 64-bit Windows. A prefix that exists already is used as it is, but for a
-# build tree's own, which is made again when it is 32-bit or lacks its 32-bit half.
+# user interface runs on 64-bit Windows. A prefix that exists already is used as it is.
 #   prefix.sh PREFIX
+#
+# The x86 half of a win64 prefix (drive_c/windows/syswow64) is wine's x86 DLLs. Where the host
+# runs 32-bit code, wineboot puts them there by starting 32-bit processes. Where it runs none,
+# wineboot cannot, and leaves syswow64 empty; this script then lays the same files there itself,
+# from the host's wine32 when it is installed, else from the emulated machine's x86 layer
+# (tools/emu/build-machine.sh), without running any 32-bit code.
+#
+# A prefix is made whole in a scratch folder beside its place and renamed into place, so no
+# program ever sees half of one and none is ever deleted under a running program. One that
+# cannot be made whole is an error, said with the reason and remembered in PREFIX.failed, so that
+# the many programs of a test run do not each try again (remove that file to try again).
 #
 # A build tree's own prefix (one beside its CMakeCache.txt) also gets drive D: mapped to a folder
 # beside it, so that the library's fixed D:\BIDITST\... paths can be exercised for real, and drive
@@ -11,65 +21,106 @@
 # program run from the build tree sees itself, its DLLs and its query modules as X:\bin\...,
 # however deep the clone lies: the library derives a module's name only from a caller's path of
 # at most 127 characters, and the tests, the benchmark and `make run` all hand it paths inside the
-# build tree.
+# build tree. A build tree's prefix made by an earlier version of this script, which did not
+# leave the .vyx-whole mark, is made again, once.
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/loaders.sh"
-prefix="$1"
+[ $# -eq 1 ] || { echo "usage: prefix.sh PREFIX" >&2; exit 2; }
+prefix=$1
 tree=$(dirname "$prefix")
-ddrive="$prefix.d-drive"
+failed="$prefix.failed"
+mark=.vyx-whole
 in_build_tree() {
     [ -f "$tree/CMakeCache.txt" ]
 }
-# A build tree's prefix that is 32-bit, or 64-bit without its 32-bit half (made where wine's x86
-# DLLs were not to be found), is made again; anyone else's prefix is taken as it is.
-is_whole() {
-    ! grep -q '^#arch=win32' "$prefix/system.reg" 2>/dev/null &&
-        [ -f "$prefix/drive_c/windows/syswow64/kernel32.dll" ]
-}
 ready() {
     if in_build_tree; then
-        [ -e "$prefix/.vyx-ready" ] && is_whole && [ -L "$prefix/dosdevices/x:" ]
+        [ -e "$prefix/$mark" ]
     else
         [ -e "$prefix/system.reg" ]
     fi
 }
+refuse() {
+    echo "prefix.sh: $(cat "$failed")" >&2
+    echo "prefix.sh: (said once, when it was tried; remove $failed to try again)" >&2
+    exit 1
+}
 ready && exit 0
+[ -e "$failed" ] && refuse
 
 mkdir -p "$tree"
 exec 9>"$prefix.lock"
 flock 9
 ready && exit 0
+[ -e "$failed" ] && refuse
 
-export WINEPREFIX="$prefix"
+scratch=$(mktemp -d "$prefix.new.XXXXXX")
+cleanup() {
+    WINEPREFIX="$scratch" "$WINESERVER" -k 2>/dev/null || true
+    rm -rf "$scratch"
+}
+trap cleanup EXIT
+fail() {
+    echo "$*" >"$failed"
+    echo "prefix.sh: $*" >&2
+    exit 1
+}
+
+export WINEPREFIX="$scratch"
 export WINEARCH=win64
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINELOADER="$WINE64"
-if [ -e "$prefix/system.reg" ] && ! is_whole; then
-    # Only this prefix's own server is stopped: WINEPREFIX names it.
-    "$WINESERVER" -k 2>/dev/null || true
-    rm -rf "$prefix"
+unset WINEDLLPATH
+log="$prefix.wineboot.log"
+if ! "$WINE64" wineboot -i </dev/null >"$log" 2>&1 || ! "$WINESERVER" -w; then
+    fail "wineboot could not make a prefix in $scratch (its output: $log)"
 fi
-# Where the host runs no 32-bit code, the 64-bit loader cannot have wine's 32-bit half fill the
-# prefix's x86 side; it copies the x86 DLLs itself when told where they are: the host's own
-# where wine32 is installed, else the emulated machine's x86 layer (tools/emu/build-machine.sh).
+syswow64="$scratch/drive_c/windows/syswow64"
+# How many files wineboot alone left in syswow64: none where the host runs no 32-bit code.
+find "$syswow64" -type f 2>/dev/null | wc -l >"$scratch/.vyx-wineboot-syswow64"
+
+half=wineboot
 if [ "$("$here/../host/x86-mode.sh")" = emulated ]; then
-    if [ -x "$WINE32" ]; then
-        export WINEDLLPATH=/usr/lib/i386-linux-gnu/wine
-    else
-        "$here/../emu/build-machine.sh" "$VYX_EMU_DIR" >&2
-        export WINEDLLPATH="$VYX_EMU_DIR/x86-layer/usr/lib/i386-linux-gnu/wine"
+    dlls=/usr/lib/i386-linux-gnu/wine/i386-windows
+    if [ ! -f "$dlls/kernel32.dll" ]; then
+        "$here/../emu/build-machine.sh" "$VYX_EMU_DIR" >&2 ||
+            fail "the x86 half needs wine's x86 DLLs, and the emulated machine that has them could not be built (above)"
+        dlls="$VYX_EMU_DIR/x86-layer/usr/lib/i386-linux-gnu/wine/i386-windows"
     fi
+    mkdir -p "$syswow64"
+    # wine's builtin PE files, the same ones a wineboot that can run 32-bit code copies there.
+    find "$dlls" -maxdepth 1 -type f \( -name '*.dll' -o -name '*.exe' -o -name '*.drv' \
+        -o -name '*.sys' -o -name '*.cpl' -o -name '*.ocx' -o -name '*.acm' -o -name '*.tlb' \) \
+        -exec cp -p {} "$syswow64/" \;
+    half="wine's x86 files from $dlls"
 fi
-if [ ! -e "$prefix/.vyx-ready" ]; then
-    "$WINE64" wineboot -i </dev/null >/dev/null 2>&1
-    "$WINESERVER" -w
-fi
+grep -q '^#arch=win64' "$scratch/system.reg" 2>/dev/null ||
+    fail "wineboot made $scratch, but not as a 64-bit prefix"
+for dll in ntdll kernel32 kernelbase msvcrt; do
+    [ -f "$syswow64/$dll.dll" ] ||
+        fail "the prefix has no x86 half: $syswow64 holds no $dll.dll after $half"
+done
+echo "$half" >"$scratch/$mark.tmp"
+
 if in_build_tree; then
-    mkdir -p "$ddrive/BIDITST"
-    ln -sfn "$ddrive" "$prefix/dosdevices/d:"
+    mkdir -p "$prefix.d-drive/BIDITST"
+    ln -sfn "$prefix.d-drive" "$scratch/dosdevices/d:"
     # Relative to dosdevices/, so the mapping follows the build tree if it is moved.
-    ln -sfn ../.. "$prefix/dosdevices/x:"
-    touch "$prefix/.vyx-ready"
+    ln -sfn ../.. "$scratch/dosdevices/x:"
 fi
+mv "$scratch/$mark.tmp" "$scratch/$mark"
+
+# Into place. An older prefix found there (a build tree's, without the mark) is moved aside
+# first; no program can be using it, since every start comes through this script, which would
+# not have let one run in it.
+if [ -e "$prefix" ]; then
+    old=$(mktemp -d "$prefix.old.XXXXXX")
+    mv "$prefix" "$old/prefix"
+    WINEPREFIX="$old/prefix" "$WINESERVER" -k 2>/dev/null || true
+    rm -rf "$old"
+fi
+mv "$scratch" "$prefix"
+trap - EXIT
+rm -f "$log"

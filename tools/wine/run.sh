@@ -30,6 +30,12 @@ case "$("$here/pe-machine.sh" "$1" 2>/dev/null || true)" in
     *) arch=x64 ;;
 esac
 "$here/prefix.sh" "$WINEPREFIX"
+if [ "$arch" = x86 ] && [ ! -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ]; then
+    # Someone's own prefix, made without its x86 half: wine would only say it cannot load
+    # kernel32.dll.
+    echo "run.sh: $WINEPREFIX has no x86 half (drive_c/windows/syswow64 holds no kernel32.dll), so x86 programs cannot run in it; a prefix made by tools/wine/prefix.sh has one" >&2
+    exit 126
+fi
 if [ "$arch" = x86 ] && [ "$("$here/../host/x86-mode.sh")" = emulated ]; then
     exec "$here/../emu/vm-run.sh" -- "$here/run.sh" "$@"
 fi
