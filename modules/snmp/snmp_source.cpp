@@ -1,5 +1,6 @@
 // The SNMP module's source: the printer named by the connection strings, read over SNMP one
-// snapshot at a time, each snapshot one walk of the columns its family answers from.
+// snapshot at a time, each snapshot the walks of the columns its family answers from, side by
+// side.
 #include <windows.h>
 #include <vyxquery.h>
 
@@ -83,8 +84,9 @@ class SnmpSource : public Source {
         // an earlier connection's socket is never mistaken for one of ours.
         const auto seed = static_cast<std::int32_t>(GetTickCount() ^ (GetCurrentProcessId() << 16) ^
                                                     reinterpret_cast<std::uintptr_t>(this));
-        client_ =
-            std::make_unique<Client>(*channel_, options.client, seed, &crypto_, &options.user);
+        // An SNMPv3 engine learnt by an earlier connection to the printer is used again.
+        client_ = std::make_unique<Client>(*channel_, options.client, seed, &crypto_, &options.user,
+                                           &EngineCache::Shared(), NormalisedUri(endpoint));
         walker_ = std::make_unique<Walker>(*client_, options.version);
         limits_ = LimitsFor(options);
         return 0;

@@ -211,7 +211,18 @@ Datagrams::Wait UdpChannel::Receive(Bytes& datagram, std::uint32_t milliseconds)
     }
 }
 
-std::uint64_t UdpChannel::Now() { return GetTickCount64(); }
+// Milliseconds of the performance counter: the tick count moves in steps of up to 16 ms on
+// Windows, too coarse to time a round trip on a local network by.
+std::uint64_t UdpChannel::Now() {
+    LARGE_INTEGER frequency, counter;
+    if (!QueryPerformanceFrequency(&frequency) || frequency.QuadPart <= 0 ||
+        !QueryPerformanceCounter(&counter)) {
+        return GetTickCount64();
+    }
+    const auto ticks = static_cast<std::uint64_t>(counter.QuadPart);
+    const auto perSecond = static_cast<std::uint64_t>(frequency.QuadPart);
+    return ticks / perSecond * 1000 + ticks % perSecond * 1000 / perSecond;
+}
 
 void UdpChannel::Confirm() { confirmed_ = answered_; }
 

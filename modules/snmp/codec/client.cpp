@@ -1,12 +1,78 @@
-// Request/response exchange with retries, bounded by the settings' timeout; version 3 through
-// the user's security session.
+// Several exchanges at once over one transport: each datagram resent when its answer is late,
+// each exchange bounded by the settings' timeout; version 3 through the user's security session.
 #include "client.h"
 
+#include <algorithm>
+#include <limits>
+
 namespace vyxsnmp {
+namespace {
+
+constexpr std::uint64_t kNever = std::numeric_limits<std::uint64_t>::max();
+// Request ids step by an odd stride near 2^31 divided by the golden ratio: every id recurs only
+// after 2^31 steps, and ids in flight together lie far apart, so that an agent that answers
+// with a neighbour of the id it was asked (id + 1) never answers another request of ours.
+constexpr std::uint32_t kIdStride = 0x4F1BBCDD;
+
+}  // namespace
+
+void RoundTrips::Measure(std::uint64_t ms) {
+    if (!measured_) {
+        measured_ = true;
+        smoothed8_ = ms * 8;
+        deviation4_ = ms * 2;
+        return;
+    }
+    // Gains of 1/8 and 1/4, as TCP's: srtt += (ms - srtt) / 8, and the deviation moves a quarter
+    // of the way to |ms - srtt|.
+    const auto error = static_cast<std::int64_t>(ms) - static_cast<std::int64_t>(smoothed8_ / 8);
+    smoothed8_ = static_cast<std::uint64_t>(static_cast<std::int64_t>(smoothed8_) + error);
+    const std::int64_t spread =
+        (error < 0 ? -error : error) - static_cast<std::int64_t>(deviation4_ / 4);
+    deviation4_ = static_cast<std::uint64_t>(static_cast<std::int64_t>(deviation4_) + spread);
+}
+
+std::uint32_t RoundTrips::LateAfter(std::uint32_t sends) const {
+    if (!measured_) {
+        return timeoutMs_;
+    }
+    std::uint64_t late = smoothed8_ / 8 + std::max<std::uint64_t>(1, deviation4_);
+    late = std::max<std::uint64_t>(late, kFloorMs);
+    for (std::uint32_t i = 1; i < sends && late < timeoutMs_; ++i) {
+        late *= 2;
+    }
+    return static_cast<std::uint32_t>(std::min<std::uint64_t>(late, timeoutMs_));
+}
+
+struct Client::Flight {
+    enum class Kind { kRequest, kDiscovery };
+    Kind kind = Kind::kRequest;
+    Ticket ticket = 0;  // 0 for a discovery, which no caller waits for
+    Version version = Version::kV2c;
+    Pdu request;
+    std::int32_t id = 0;  // the request id; version 3: the message id
+    Bytes datagram;       // empty until prepared
+    bool waiting = true;  // not sent yet: the engine is not known, or the agent is busy
+    bool ended = false;
+    std::uint64_t firstSent = 0, lastSent = 0, deadline = 0;
+    std::uint32_t sends = 0;
+    std::uint64_t burst = 0;              // of its last sending
+    bool siblingAnswered = false;         // a request sent with it or after it has been answered...
+    std::uint64_t siblingAnsweredAt = 0;  // ...then
+    // What came back that was not its answer.
+    bool garbled = false, unverified = false, otherwiseBad = false;
+    bool resentStale = false;  // version 3: its one resend after a stale clock is spent
+};
 
 Client::Client(Datagrams& transport, const ClientSettings& settings, std::int32_t firstRequestId,
-               Crypto* crypto, const UsmUser* user)
-    : transport_(transport), settings_(settings), nextId_(firstRequestId & 0x7FFFFFFF) {
+               Crypto* crypto, const UsmUser* user, vyxserve::EngineCache* engines,
+               std::string printer)
+    : transport_(transport),
+      settings_(settings),
+      nextId_(firstRequestId & 0x7FFFFFFF),
+      engines_(engines),
+      printer_(std::move(printer)),
+      roundTrips_(settings.timeoutMs) {
     if (crypto && user) {
         usm_ = std::make_unique<UsmSession>(*crypto, *user, settings_.limits);
     }
@@ -17,187 +83,443 @@ Client::~Client() = default;
 std::int32_t Client::NextRequestId() {
     // Positive ids only: some agents mishandle negative ones.
     const std::int32_t id = nextId_ <= 0 ? 1 : nextId_;
-    nextId_ = id == INT32_MAX ? 1 : id + 1;
+    nextId_ = static_cast<std::int32_t>((static_cast<std::uint32_t>(id) + kIdStride) & 0x7FFFFFFF);
     return id;
 }
 
-Client::Answer Client::Check(const Bytes& datagram, Version version, std::int32_t id,
-                             Pdu& response) const {
-    Message message;
-    if (DecodeMessage(datagram.data(), datagram.size(), settings_.limits, message) !=
-        DecodeStatus::kOk) {
-        return Answer::kBad;
+Client::Ticket Client::Start(Version version, Pdu request) {
+    auto flight = std::make_unique<Flight>();
+    flight->ticket = nextTicket_++;
+    flight->version = version;
+    flight->request = std::move(request);
+    const Ticket ticket = flight->ticket;
+    flights_.push_back(std::move(flight));
+    if (version == Version::kV3) {
+        if (!usm_) {
+            End(*flights_.back(), ExchangeStatus::kRefused, Refusal::kCrypto);
+            return ticket;
+        }
+        if (engine_ == Engine::kNone) {
+            vyxserve::EngineRecord known;
+            if (engines_ && engines_->Find(printer_, transport_.Now(), known)) {
+                if (!usm_->AdoptEngine(known)) {
+                    End(*flights_.back(), ExchangeStatus::kRefused, Refusal::kCrypto);
+                    return ticket;
+                }
+                engine_ = Engine::kKnown;
+                engineUnconfirmed_ = true;
+            } else {
+                Discover();
+            }
+        }
     }
-    if (message.pdu.type != tag::kResponse || message.version != version ||
-        message.community != settings_.community) {
-        return Answer::kBad;
-    }
-    if (message.pdu.requestId != id) {
-        return Answer::kOther;  // an answer to an earlier request, arriving late
-    }
-    response = std::move(message.pdu);
-    return Answer::kMatch;
+    SendDue(transport_.Now());
+    return ticket;
 }
 
-template <typename Matcher>
-Client::Outcome Client::Transact(const Bytes& datagram, Matcher&& check) {
-    bool garbled = false;
-    Bytes received;
-    for (std::uint32_t attempt = 0; attempt <= settings_.retries; ++attempt) {
-        if (!transport_.Send(datagram)) {
-            return Outcome::kSendFailed;
+void Client::Discover() {
+    auto discovery = std::make_unique<Flight>();
+    discovery->kind = Flight::Kind::kDiscovery;
+    discovery->version = Version::kV3;
+    flights_.insert(flights_.begin(), std::move(discovery));
+    engine_ = Engine::kDiscovering;
+}
+
+bool Client::Prepare(Flight& flight) {
+    const std::uint64_t now = transport_.Now();
+    if (flight.kind == Flight::Kind::kDiscovery) {
+        flight.id = NextRequestId();
+        flight.datagram = usm_->DiscoveryRequest(flight.id, NextRequestId());
+        return true;
+    }
+    if (flight.version != Version::kV3) {
+        flight.request.requestId = NextRequestId();
+        flight.id = flight.request.requestId;
+        Message message;
+        message.version = flight.version;
+        message.community = settings_.community;
+        message.pdu = flight.request;
+        flight.datagram = EncodeMessage(message);
+        return true;
+    }
+    flight.id = NextRequestId();
+    flight.request.requestId = NextRequestId();
+    if (!usm_->Wrap(flight.request, flight.id, now, flight.datagram)) {
+        End(flight, ExchangeStatus::kRefused, Refusal::kCrypto);
+        return false;
+    }
+    return true;
+}
+
+void Client::SendFlight(Flight& flight, std::uint64_t now) {
+    if (flight.datagram.empty() && !Prepare(flight)) {
+        return;
+    }
+    if (!transport_.Send(flight.datagram)) {
+        if (flight.kind == Flight::Kind::kDiscovery) {
+            EndAll(ExchangeStatus::kSendFailed);  // what waits for the engine too
+        } else {
+            End(flight, ExchangeStatus::kSendFailed);
         }
-        ++sent_;
-        const std::uint64_t deadline = transport_.Now() + settings_.timeoutMs;
-        for (;;) {
-            const std::uint64_t now = transport_.Now();
-            if (now >= deadline) {
-                break;
-            }
-            const auto wait =
-                transport_.Receive(received, static_cast<std::uint32_t>(deadline - now));
-            if (wait == Datagrams::Wait::kFailed) {
-                return Outcome::kSendFailed;
-            }
-            if (wait == Datagrams::Wait::kTimeout) {
-                break;
-            }
-            const Answer answer = check(received);
-            if (answer == Answer::kMatch || answer == Answer::kReport) {
-                transport_.Confirm();
-                return answer == Answer::kMatch ? Outcome::kMatched : Outcome::kReported;
-            }
-            garbled = true;
+        return;
+    }
+    ++sent_;
+    if (flight.sends++ == 0) {
+        flight.firstSent = now;
+        flight.deadline =
+            now + static_cast<std::uint64_t>(settings_.retries + 1) * settings_.timeoutMs;
+    }
+    flight.lastSent = now;
+    flight.burst = burst_;
+    flight.waiting = false;
+    flight.siblingAnswered = false;
+}
+
+std::uint64_t Client::LateAt(const Flight& flight) const {
+    std::uint64_t late = flight.lastSent + roundTrips_.LateAfter(flight.sends);
+    if (flight.siblingAnswered) {
+        // An agent answers what it is sent about in turn: when one sent with this one or after
+        // it has been answered and a round trip more has passed, this one was dropped.
+        late = std::min<std::uint64_t>(
+            late, flight.siblingAnsweredAt + std::max<std::uint32_t>(1, roundTrips_.smoothed()));
+    }
+    return late;
+}
+
+bool Client::Occupied(const Flight& except, std::uint64_t now) const {
+    for (const auto& flight : flights_) {
+        if (flight.get() != &except && !flight->ended && !flight->waiting &&
+            now < LateAt(*flight)) {
+            return true;
         }
     }
-    return garbled ? Outcome::kGarbled : Outcome::kNoAnswer;
+    return false;
+}
+
+void Client::SendDue(std::uint64_t now) {
+    // By index: sending may end a flight, never add one.
+    for (std::size_t i = 0; i < flights_.size(); ++i) {
+        Flight& flight = *flights_[i];
+        if (flight.ended) {
+            continue;
+        }
+        const bool sendable = flight.kind == Flight::Kind::kDiscovery ||
+                              flight.version != Version::kV3 || engine_ == Engine::kKnown;
+        if (flight.waiting ? !sendable : now < LateAt(flight)) {
+            continue;
+        }
+        if (!flight.waiting && flight.siblingAnswered &&
+            now >= flight.siblingAnsweredAt + std::max<std::uint32_t>(1, roundTrips_.smoothed())) {
+            // Dropped while the agent was busy with its sibling: from now on one at a time.
+            oneAtATime_ = true;
+        }
+        if (oneAtATime_ && Occupied(flight, now)) {
+            continue;
+        }
+        SendFlight(flight, now);
+    }
+}
+
+void Client::End(Flight& flight, ExchangeStatus status, Refusal refusal, Pdu response) {
+    flight.ended = true;
+    if (flight.ticket != 0) {
+        ended_.push_back(Ended{flight.ticket, status, refusal, std::move(response)});
+    }
+}
+
+void Client::EndAll(ExchangeStatus status, Refusal refusal) {
+    for (auto& flight : flights_) {
+        if (!flight->ended) {
+            End(*flight, status, refusal);
+        }
+    }
+    if (engine_ == Engine::kDiscovering) {
+        engine_ = Engine::kNone;
+    }
+}
+
+void Client::Expire(Flight& flight) {
+    if (flight.kind == Flight::Kind::kDiscovery) {
+        // No engine: every version 3 request waiting for it ends as discovery did.
+        EndAll(flight.garbled ? ExchangeStatus::kGarbled : ExchangeStatus::kNoAnswer);
+        return;
+    }
+    if (flight.version != Version::kV3) {
+        End(flight, flight.garbled ? ExchangeStatus::kGarbled : ExchangeStatus::kNoAnswer);
+        return;
+    }
+    if (flight.garbled) {
+        if (flight.unverified && !flight.otherwiseBad) {
+            // The engine answered, never with this user's key: the password differs from the
+            // agent's.
+            End(flight, ExchangeStatus::kRefused, Refusal::kWrongDigest);
+        } else {
+            End(flight, ExchangeStatus::kGarbled);
+        }
+        return;
+    }
+    if (engine_ == Engine::kDiscovering || (engineUnconfirmed_ && !flight.resentStale)) {
+        // An engine known from before that does not answer may be gone, or another now: it is
+        // asked again, which tells a silent printer from one that drops what it will not take.
+        Reported(flight, Refusal::kUnknownEngine, transport_.Now());
+        return;
+    }
+    // The engine answered discovery, so it is there: it drops what it will not take (snmpsimd
+    // does so with a wrong password or context).
+    End(flight, ExchangeStatus::kRefused, Refusal::kSilent);
+}
+
+void Client::EndPastDeadlines(std::uint64_t now) {
+    for (std::size_t i = 0; i < flights_.size(); ++i) {
+        Flight& flight = *flights_[i];
+        if (!flight.ended && !flight.waiting && now >= flight.deadline) {
+            Expire(flight);
+        }
+    }
+}
+
+void Client::Answered(Flight& flight, std::uint64_t now) {
+    transport_.Confirm();
+    if (flight.sends == 1) {
+        roundTrips_.Measure(now - flight.firstSent);
+    }
+    for (auto& other : flights_) {
+        if (other.get() != &flight && !other->ended && !other->waiting &&
+            other->burst <= flight.burst && !other->siblingAnswered) {
+            other->siblingAnswered = true;
+            other->siblingAnsweredAt = now;
+        }
+    }
+}
+
+void Client::MarkGarbled(bool bad) {
+    for (auto& flight : flights_) {
+        if (!flight->ended && !flight->waiting) {
+            flight->garbled = true;
+            flight->otherwiseBad = flight->otherwiseBad || bad;
+        }
+    }
+}
+
+void Client::Take(const Bytes& datagram, std::uint64_t now) {
+    Message message;
+    const DecodeStatus decoded =
+        DecodeMessage(datagram.data(), datagram.size(), settings_.limits, message);
+    if (decoded == DecodeStatus::kBadVersion && usm_) {
+        TakeV3(datagram, now);
+        return;
+    }
+    if (decoded == DecodeStatus::kOk && message.pdu.type == tag::kResponse &&
+        message.community == settings_.community) {
+        for (auto& flight : flights_) {
+            if (!flight->ended && !flight->waiting && flight->kind == Flight::Kind::kRequest &&
+                flight->version == message.version && flight->id == message.pdu.requestId) {
+                Answered(*flight, now);
+                End(*flight, ExchangeStatus::kOk, Refusal::kNone, std::move(message.pdu));
+                return;
+            }
+        }
+    }
+    // Not an answer to anything under way: one to another request, one that came late, or
+    // nothing of the kind.
+    MarkGarbled(true);
+}
+
+void Client::TakeV3(const Bytes& datagram, std::uint64_t now) {
+    V3Message header;
+    if (DecodeV3Message(datagram.data(), datagram.size(), settings_.limits, header) !=
+            DecodeStatus::kOk ||
+        header.securityModel != kUsmSecurityModel) {
+        MarkGarbled(true);
+        return;
+    }
+    for (auto& flight : flights_) {
+        if (!flight->ended && !flight->waiting && flight->version == Version::kV3 &&
+            flight->id == header.msgId) {
+            if (flight->kind == Flight::Kind::kDiscovery) {
+                TakeDiscovery(*flight, datagram, now);
+            } else {
+                TakeV3Answer(*flight, datagram, now);
+            }
+            return;
+        }
+    }
+    MarkGarbled(false);  // an answer to an earlier message, arriving late
+}
+
+void Client::TakeDiscovery(Flight& flight, const Bytes& datagram, std::uint64_t now) {
+    bool keysFailed = false;
+    switch (usm_->TakeEngine(datagram, flight.id, now, keysFailed)) {
+        case UsmSession::Reply::kReport:
+        case UsmSession::Reply::kResponse:
+            break;
+        default:
+            flight.garbled = true;
+            return;
+    }
+    Answered(flight, now);
+    flight.ended = true;
+    if (keysFailed) {
+        EndAll(ExchangeStatus::kRefused, Refusal::kCrypto);
+        engine_ = Engine::kNone;
+        return;
+    }
+    engine_ = Engine::kKnown;
+    engineUnconfirmed_ = false;
+    if (engines_) {
+        engines_->Keep(printer_, usm_->engine(now));
+    }
+}
+
+void Client::TakeV3Answer(Flight& flight, const Bytes& datagram, std::uint64_t now) {
+    Refusal reported = Refusal::kNone;
+    Pdu response;
+    switch (usm_->Unwrap(datagram, flight.id, flight.request.requestId, now, response, reported)) {
+        case UsmSession::Reply::kResponse:
+            Answered(flight, now);
+            if (engineUnconfirmed_) {
+                engineUnconfirmed_ = false;
+                usm_->ForgetPasswords();
+            }
+            if (engines_) {
+                engines_->Keep(printer_, usm_->engine(now));
+            }
+            End(flight, ExchangeStatus::kOk, Refusal::kNone, std::move(response));
+            return;
+        case UsmSession::Reply::kReport:
+            Answered(flight, now);
+            Reported(flight, reported, now);
+            return;
+        case UsmSession::Reply::kOther:
+            MarkGarbled(false);
+            return;
+        case UsmSession::Reply::kUnverified:
+            flight.garbled = flight.unverified = true;
+            return;
+        case UsmSession::Reply::kBad:
+            break;
+    }
+    if (engineUnconfirmed_) {
+        // A printer whose engine is no longer the one known from before reports so from the
+        // engine it has now, which the session does not take from anyone.
+        const Refusal plain = usm_->PlainReport(datagram, flight.id);
+        if (plain == Refusal::kUnknownEngine || plain == Refusal::kNotInTimeWindow) {
+            Answered(flight, now);
+            Reported(flight, plain, now);
+            return;
+        }
+    }
+    flight.garbled = flight.otherwiseBad = true;
+}
+
+void Client::Reported(Flight& flight, Refusal refusal, std::uint64_t now) {
+    const bool engineRefused =
+        refusal == Refusal::kNotInTimeWindow || refusal == Refusal::kUnknownEngine;
+    const bool rediscover =
+        engine_ == Engine::kDiscovering || (engineUnconfirmed_ && !flight.resentStale);
+    if (engineRefused && rediscover) {
+        // The engine known from an earlier connection has rebooted or been replaced: it is
+        // discovered again, once, and the request goes again to what is found, for its one
+        // resend.
+        flight.resentStale = true;
+        flight.waiting = true;
+        flight.datagram.clear();
+        flight.sends = 0;
+        flight.garbled = flight.unverified = flight.otherwiseBad = false;
+        if (engine_ != Engine::kDiscovering) {
+            if (engines_) {
+                engines_->Forget(printer_, usm_->engineId());
+            }
+            engineUnconfirmed_ = false;
+            Discover();
+        }
+        return;
+    }
+    if (refusal == Refusal::kNotInTimeWindow && !flight.resentStale) {
+        // A stale clock is reported once and answered by one resend with the engine's own time
+        // (the report set it); a second such report ends the exchange.
+        flight.resentStale = true;
+        flight.waiting = true;
+        flight.datagram.clear();
+        flight.sends = 0;
+        flight.garbled = flight.unverified = flight.otherwiseBad = false;
+        SendDue(now);
+        return;
+    }
+    End(flight, ExchangeStatus::kRefused, refusal);
+}
+
+bool Client::Next(Ended& ended) {
+    for (;;) {
+        flights_.erase(std::remove_if(flights_.begin(), flights_.end(),
+                                      [](const auto& flight) { return flight->ended; }),
+                       flights_.end());
+        if (!ended_.empty()) {
+            ended = std::move(ended_.front());
+            ended_.pop_front();
+            return true;
+        }
+        if (flights_.empty()) {
+            return false;
+        }
+        std::uint64_t now = transport_.Now();
+        EndPastDeadlines(now);
+        SendDue(now);
+        if (!ended_.empty()) {
+            continue;
+        }
+        // The next moment something is due: a deadline, or an answer late.
+        std::uint64_t next = kNever;
+        for (const auto& flight : flights_) {
+            if (flight->ended || flight->waiting) {
+                continue;
+            }
+            next = std::min(next, flight->deadline);
+            const std::uint64_t late = LateAt(*flight);
+            if (late > now) {
+                next = std::min(next, late);
+            }
+        }
+        if (next == kNever) {
+            // Nothing sent that could be answered: what waits can never go (it cannot happen
+            // while the rules above hold; ending here keeps every wait bounded regardless).
+            EndAll(ExchangeStatus::kNoAnswer);
+            continue;
+        }
+        ++burst_;
+        Bytes datagram;
+        const auto wait = transport_.Receive(
+            datagram, static_cast<std::uint32_t>(
+                          next > now ? std::min<std::uint64_t>(next - now, 0xFFFFFFFFu) : 0));
+        if (wait == Datagrams::Wait::kFailed) {
+            EndAll(ExchangeStatus::kSendFailed);
+        } else if (wait == Datagrams::Wait::kDatagram) {
+            now = transport_.Now();
+            Take(datagram, now);
+        }
+    }
+}
+
+void Client::Abandon() {
+    flights_.clear();
+    ended_.clear();
+    if (engine_ == Engine::kDiscovering) {
+        engine_ = Engine::kNone;
+    }
 }
 
 ExchangeStatus Client::Exchange(Version version, Pdu request, Pdu& response) {
     refusal_ = Refusal::kNone;
-    if (version == Version::kV3) {
-        return ExchangeV3(std::move(request), response);
-    }
-    request.requestId = NextRequestId();
-    Message message;
-    message.version = version;
-    message.community = settings_.community;
-    message.pdu = std::move(request);
-    const std::int32_t id = message.pdu.requestId;
-    return StatusOf(Transact(EncodeMessage(message), [&](const Bytes& received) {
-        return Check(received, version, id, response);
-    }));
-}
-
-ExchangeStatus Client::StatusOf(Outcome outcome) {
-    switch (outcome) {
-        case Outcome::kMatched:
-            return ExchangeStatus::kOk;
-        case Outcome::kSendFailed:
-            return ExchangeStatus::kSendFailed;
-        case Outcome::kGarbled:
-        case Outcome::kReported:
-            return ExchangeStatus::kGarbled;
-        case Outcome::kNoAnswer:
-            break;
+    const Ticket ticket = Start(version, std::move(request));
+    Ended ended;
+    while (Next(ended)) {
+        if (ended.ticket == ticket) {
+            refusal_ = ended.refusal;
+            response = std::move(ended.response);
+            return ended.status;
+        }
     }
     return ExchangeStatus::kNoAnswer;
-}
-
-ExchangeStatus Client::Discover() {
-    const std::int32_t msgId = NextRequestId();
-    bool keysFailed = false;
-    const Outcome outcome =
-        Transact(usm_->DiscoveryRequest(msgId, NextRequestId()), [&](const Bytes& received) {
-            switch (usm_->TakeEngine(received, msgId, transport_.Now(), keysFailed)) {
-                case UsmSession::Reply::kReport:
-                case UsmSession::Reply::kResponse:
-                    return Answer::kMatch;
-                case UsmSession::Reply::kOther:
-                    return Answer::kOther;
-                case UsmSession::Reply::kBad:
-                case UsmSession::Reply::kUnverified:
-                    break;
-            }
-            return Answer::kBad;
-        });
-    if (outcome == Outcome::kMatched && keysFailed) {
-        refusal_ = Refusal::kCrypto;
-        return ExchangeStatus::kRefused;
-    }
-    return StatusOf(outcome);
-}
-
-ExchangeStatus Client::ExchangeV3(Pdu request, Pdu& response) {
-    if (!usm_) {
-        refusal_ = Refusal::kCrypto;
-        return ExchangeStatus::kRefused;
-    }
-    if (!usm_->discovered()) {
-        const ExchangeStatus discovered = Discover();
-        if (discovered != ExchangeStatus::kOk) {
-            return discovered;
-        }
-    }
-    // A stale clock is reported once and answered by one resend with the engine's own time;
-    // a second such report ends the exchange.
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        const std::int32_t msgId = NextRequestId();
-        request.requestId = NextRequestId();
-        Bytes datagram;
-        if (!usm_->Wrap(request, msgId, transport_.Now(), datagram)) {
-            refusal_ = Refusal::kCrypto;
-            return ExchangeStatus::kRefused;
-        }
-        Refusal reported = Refusal::kNone;
-        bool unverified = false;
-        bool otherwiseBad = false;
-        const Outcome outcome = Transact(datagram, [&](const Bytes& received) {
-            switch (usm_->Unwrap(received, msgId, request.requestId, transport_.Now(), response,
-                                 reported)) {
-                case UsmSession::Reply::kResponse:
-                    return Answer::kMatch;
-                case UsmSession::Reply::kReport:
-                    return Answer::kReport;
-                case UsmSession::Reply::kOther:
-                    return Answer::kOther;
-                case UsmSession::Reply::kUnverified:
-                    unverified = true;
-                    return Answer::kBad;
-                case UsmSession::Reply::kBad:
-                    break;
-            }
-            otherwiseBad = true;
-            return Answer::kBad;
-        });
-        switch (outcome) {
-            case Outcome::kMatched:
-                return ExchangeStatus::kOk;
-            case Outcome::kSendFailed:
-                return ExchangeStatus::kSendFailed;
-            case Outcome::kGarbled:
-                if (unverified && !otherwiseBad) {
-                    // The engine answered every attempt, never with this user's key: the
-                    // password differs from the agent's.
-                    refusal_ = Refusal::kWrongDigest;
-                    return ExchangeStatus::kRefused;
-                }
-                return ExchangeStatus::kGarbled;
-            case Outcome::kNoAnswer:
-                // The engine answered discovery, so it is there: it drops what it will not
-                // take (snmpsimd does so with a wrong password or context).
-                refusal_ = Refusal::kSilent;
-                return ExchangeStatus::kRefused;
-            case Outcome::kReported:
-                break;
-        }
-        if (reported != Refusal::kNotInTimeWindow) {
-            refusal_ = reported;
-            return ExchangeStatus::kRefused;
-        }
-    }
-    refusal_ = Refusal::kNotInTimeWindow;
-    return ExchangeStatus::kRefused;
 }
 
 }  // namespace vyxsnmp

@@ -2,6 +2,8 @@
 // family (mapping_<family>.cpp) fills each part of the printer model.
 #include "printer_mib.h"
 
+#include <algorithm>
+
 #include "mapping_view.h"
 
 namespace vyxsnmp {
@@ -52,6 +54,41 @@ std::vector<Column> ColumnsFor(Parts parts) {
         }
     }
     return columns;
+}
+
+std::vector<std::vector<Column>> WalksFor(Parts parts) {
+    // The tables, each its columns (a table's columns are its entry's children; sysDescr stands
+    // in the system group), in the order of their first column.
+    std::vector<std::vector<Column>> tables;
+    std::vector<Oid> entries;
+    for (const Column column : ColumnsFor(parts)) {
+        const Oid& oid = ColumnOid(column);
+        const Oid entry(std::vector<std::uint32_t>(oid.parts().begin(), oid.parts().end() - 1));
+        const auto at = std::find(entries.begin(), entries.end(), entry);
+        if (at == entries.end()) {
+            entries.push_back(entry);
+            tables.push_back({column});
+        } else {
+            tables[static_cast<std::size_t>(at - entries.begin())].push_back(column);
+        }
+    }
+    std::stable_sort(tables.begin(), tables.end(),
+                     [](const auto& a, const auto& b) { return a.size() > b.size(); });
+    std::vector<std::vector<Column>> walks;
+    for (const std::vector<Column>& table : tables) {
+        auto room = std::find_if(walks.begin(), walks.end(), [&](const auto& walk) {
+            return walk.size() + table.size() <= kColumnsPerWalk;
+        });
+        if (room == walks.end()) {
+            walks.emplace_back();
+            room = walks.end() - 1;
+        }
+        room->insert(room->end(), table.begin(), table.end());
+    }
+    for (std::vector<Column>& walk : walks) {
+        std::sort(walk.begin(), walk.end());
+    }
+    return walks;
 }
 
 MapStatus MapPrinter(const MibData& data, Parts parts, const TextDecoder& decoder,

@@ -59,6 +59,18 @@ enum class Parts { kColour, kAttributes, kAll };
 // The columns a snapshot of `parts` walks, in the order they are asked for.
 std::vector<Column> ColumnsFor(Parts parts);
 
+// The most columns one walk of a snapshot takes. From an agent that answers 64 bindings at a
+// time (snmpsimd, and about what many printers' answers hold) a walk of 16 columns gets 4 rows
+// of each per answer, so that a whole snapshot in two walks side by side reads a printer with a
+// handful of inputs and a dozen supplies in two round trips.
+constexpr std::size_t kColumnsPerWalk = 16;
+
+// The columns of ColumnsFor(parts) as walks to go side by side: a table's columns stay in one
+// walk (they have the same rows, so no repetition is spent on a column that has ended while its
+// neighbours go on), the tables dealt largest first into the first walk with room for them.
+// Each walk keeps the columns in ColumnsFor's order.
+std::vector<std::vector<Column>> WalksFor(Parts parts);
+
 // Walked rows by column; columns that were not walked stay empty.
 struct MibData {
     std::array<Rows, kColumnCount> rows;

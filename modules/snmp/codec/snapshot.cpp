@@ -1,4 +1,4 @@
-// A snapshot: one walk of the needed columns, mapped to the model.
+// A snapshot: the needed columns walked side by side, mapped to the model.
 #include "snapshot.h"
 
 #include "codes.h"
@@ -7,13 +7,17 @@ namespace vyxsnmp {
 
 std::int32_t TakeSnapshot(Walker& walker, Parts parts, const WalkLimits& limits,
                           const TextDecoder& decoder, vyxserve::Printer& printer) {
-    const std::vector<Column> columns = ColumnsFor(parts);
-    std::vector<Oid> oids;
-    for (const Column column : columns) {
-        oids.push_back(ColumnOid(column));
+    std::vector<Column> columns;
+    std::vector<std::vector<Oid>> walks;
+    for (const std::vector<Column>& walk : WalksFor(parts)) {
+        walks.emplace_back();
+        for (const Column column : walk) {
+            columns.push_back(column);
+            walks.back().push_back(ColumnOid(column));
+        }
     }
     std::vector<Rows> rows;
-    const WalkOutcome outcome = walker.Walk(oids, rows, limits);
+    const WalkOutcome outcome = walker.WalkSideBySide(walks, rows, limits);
     if (outcome.status != WalkStatus::kOk) {
         return CodeFor(outcome);
     }

@@ -1,5 +1,6 @@
-// One snapshot of a printer over SNMP: walk the columns a part of the model needs, then map
-// them. Portable, so the whole path from datagrams to the model runs in the native tests.
+// One snapshot of a printer over SNMP: walk the columns a part of the model needs (in walks side
+// by side, see WalksFor), then map them. Portable, so the whole path from datagrams to the model
+// runs in the native tests.
 #pragma once
 
 #include <cstdint>

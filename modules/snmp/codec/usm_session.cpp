@@ -84,16 +84,39 @@ UsmSession::Reply UsmSession::TakeEngine(const Bytes& datagram, std::int32_t msg
         (type != tag::kReport && type != tag::kResponse)) {
         return Reply::kBad;
     }
-    engineId_ = message.usm.engineId;
-    SetClock(message.usm.boots, message.usm.time, now);
-    if (!DeriveKeys(crypto_, user_.auth, user_.priv, user_.level, user_.authPassword,
-                    user_.privPassword, View(engineId_), keys_)) {
-        keysFailed = true;
-    }
-    // The keys are all the session needs from here on.
+    keysFailed = !AdoptEngine(
+        vyxserve::EngineRecord{message.usm.engineId, message.usm.boots, message.usm.time, now});
+    ForgetPasswords();
+    return type == tag::kReport ? Reply::kReport : Reply::kResponse;
+}
+
+bool UsmSession::AdoptEngine(const vyxserve::EngineRecord& engine) {
+    engineId_ = engine.id;
+    SetClock(engine.boots, engine.time, engine.at);
+    return DeriveKeys(crypto_, user_.auth, user_.priv, user_.level, user_.authPassword,
+                      user_.privPassword, View(engineId_), keys_);
+}
+
+void UsmSession::ForgetPasswords() {
     user_.authPassword = Secret();
     user_.privPassword = Secret();
-    return type == tag::kReport ? Reply::kReport : Reply::kResponse;
+}
+
+vyxserve::EngineRecord UsmSession::engine(std::uint64_t now) const {
+    const std::uint64_t seconds = now > clockAt_ ? (now - clockAt_) / 1000 : 0;
+    return vyxserve::EngineRecord{engineId_, boots_, EngineTime(clockAt_ + seconds * 1000),
+                                  clockAt_ + seconds * 1000};
+}
+
+Refusal UsmSession::PlainReport(const Bytes& datagram, std::int32_t msgId) const {
+    V3Message message;
+    if (DecodeV3Message(datagram.data(), datagram.size(), limits_, message) != DecodeStatus::kOk ||
+        message.securityModel != kUsmSecurityModel || message.msgId != msgId ||
+        (message.flags & (msg_flags::kAuth | msg_flags::kPriv)) != 0 ||
+        message.scoped.pdu.type != tag::kReport) {
+        return Refusal::kNone;
+    }
+    return ClassifyReport(message.scoped.pdu);
 }
 
 std::uint32_t UsmSession::EngineTime(std::uint64_t now) const {

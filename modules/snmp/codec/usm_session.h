@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "engine_cache.h"
 #include "message_v3.h"
 #include "usm.h"
 
@@ -51,9 +52,22 @@ class UsmSession {
     Bytes DiscoveryRequest(std::int32_t msgId, std::int32_t requestId) const;
     // kReport (or kResponse) when `datagram` answers discovery `msgId` with an engine identity,
     // which is then taken, with its clock, and the keys localised to it; `keysFailed` tells
-    // when that failed.
+    // when that failed. The passwords are wiped then: the keys are all the session needs.
     Reply TakeEngine(const Bytes& datagram, std::int32_t msgId, std::uint64_t now,
                      bool& keysFailed);
+    // Takes an engine learnt earlier (by another connection) and localises the keys to it;
+    // false when that failed. The passwords are kept, for a discovery should the engine have
+    // changed since, until ForgetPasswords().
+    bool AdoptEngine(const vyxserve::EngineRecord& engine);
+    void ForgetPasswords();
+    // The engine's identity and its clock at `now`, as this session knows them (for the shared
+    // cache); the clock is carried forward in whole seconds, so that a record taken again and
+    // again never falls behind the engine's.
+    vyxserve::EngineRecord engine(std::uint64_t now) const;
+    // The refusal an unauthenticated report answering message `msgId` names, from whichever
+    // engine it says it comes; kNone for anything else. Such a report proves nothing: it is
+    // only ever taken as a reason to discover the engine again.
+    Refusal PlainReport(const Bytes& datagram, std::int32_t msgId) const;
 
     // `pdu` as a message of this user's level to the discovered engine.
     bool Wrap(const Pdu& pdu, std::int32_t msgId, std::uint64_t now, Bytes& datagram);

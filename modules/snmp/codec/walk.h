@@ -1,6 +1,7 @@
 // Walks of table columns: GetBulk (versions 2c and 3) with several columns per request, or
-// GetNext (version 1), each column followed to its end. A walk stops at a column's end, at an answer
-// that does not move forward (a loop), and at its size caps.
+// GetNext (version 1), each column followed to its end; several walks side by side, each going on
+// as its answers come. A walk stops at a column's end, at an answer that does not move forward (a
+// loop), and at its size caps.
 #pragma once
 
 #include <cstddef>
@@ -54,6 +55,13 @@ class Walker {
     WalkOutcome Walk(const std::vector<Oid>& columns, std::vector<Rows>& rows,
                      const WalkLimits& limits);
 
+    // Walks each group of `walks` as a walk of its own, side by side: the first request of
+    // each goes out at once, and each walk goes on as its answers come. `rows` gets the rows
+    // of every walk's columns, in order (the first walk's columns first). The first walk that
+    // fails ends them all with its outcome; `limits.maxRequests` counts every walk's requests.
+    WalkOutcome WalkSideBySide(const std::vector<std::vector<Oid>>& walks, std::vector<Rows>& rows,
+                               const WalkLimits& limits);
+
     // The version in use, once one has answered (or was chosen).
     std::optional<Version> version() const { return version_; }
     // Distinct requests sent by this walker (retries not counted).
@@ -61,13 +69,29 @@ class Walker {
 
   private:
     struct Cursor {
-        std::size_t column;
+        std::size_t column;  // into the rows of all walks
+        Oid columnOid;
         Oid last;
         bool done = false;
     };
+    // One walk under way: its columns, what it asks for at a time, and its request out.
+    struct Run {
+        std::vector<Cursor> cursors;
+        std::size_t perRequest = 1;
+        std::uint32_t repetitionCap = 1;
+        std::vector<Cursor*> batch;  // the columns of the request out
+        std::uint32_t repetitions = 0;
+        Version used = Version::kV2c;
+        Client::Ticket ticket = 0;
+    };
+    enum class Step { kAsked, kDone, kFailed };
 
-    ExchangeStatus Send(const std::vector<Cursor*>& batch, std::uint32_t repetitions,
-                        Version& used, Pdu& response);
+    // Sends the walk's next request, or finds it has nothing left to ask.
+    Step Ask(Run& run, std::uint32_t& requests, const WalkLimits& limits, WalkOutcome& outcome);
+    // Takes the answer to the walk's request; kAsked when it goes on.
+    Step Take(Run& run, Client::Ended& ended, std::vector<Rows>& rows, std::uint32_t& requests,
+              const WalkLimits& limits, WalkOutcome& outcome);
+    Client::Ticket Send(Run& run);
 
     Client& client_;
     std::optional<Version> version_;

@@ -173,7 +173,7 @@ void FakeAgent::AnswerV3(const Bytes& datagram) {
     v3.requests.push_back(request);
     const std::int32_t id = request.scoped.pdu.requestId;  // a plain request's, else 0
     auto report = [&](std::uint32_t which, bool target = false) {
-        queue_.push_back(WrapV3(request, 0, Report(which, id, target)));
+        Reply(WrapV3(request, 0, Report(which, id, target)));
     };
     if (request.usm.engineId.empty()) {
         V3Message told = request;
@@ -187,7 +187,7 @@ void FakeAgent::AnswerV3(const Bytes& datagram) {
             }
             bytes = EncodeV3Message(copy);
         }
-        queue_.push_back(std::move(bytes));
+        Reply(std::move(bytes));
         return;
     }
     if (v3.fault == V3::Fault::kDrops) {
@@ -222,7 +222,7 @@ void FakeAgent::AnswerV3(const Bytes& datagram) {
         const std::uint32_t time = request.usm.time;
         if (v3.fault == V3::Fault::kStale || request.usm.boots != v3.boots ||
             (time > now ? time - now : now - time) > 150) {
-            queue_.push_back(WrapV3(request, msg_flags::kAuth, Report(2, id)));
+            Reply(WrapV3(request, msg_flags::kAuth, Report(2, id)));
             return;
         }
     }
@@ -240,10 +240,43 @@ void FakeAgent::AnswerV3(const Bytes& datagram) {
     if (scoped.contextName != v3.user.context) {
         return report(5, true);
     }
-    queue_.push_back(WrapV3(request, level, Answer(scoped.pdu)));
+    Reply(WrapV3(request, level, Answer(scoped.pdu)));
+}
+
+bool FakeAgent::Lost() {
+    if (lossPerMille == 0) {
+        return false;
+    }
+    seed = seed * 6364136223846793005u + 1442695040888963407u;
+    return (seed >> 33) % 1000 < lossPerMille;
+}
+
+bool FakeAgent::AnswerAt(std::uint64_t& at) {
+    if (Lost()) {
+        return false;
+    }
+    const std::uint64_t arrival = clock + roundTripMs / 2;
+    std::uint64_t start = arrival;
+    if (busy != Busy::kParallel && arrival < busyUntil_) {
+        if (busy == Busy::kDrops) {
+            return false;
+        }
+        start = busyUntil_;
+    }
+    busyUntil_ = start + serviceMs;
+    at = busyUntil_ + (roundTripMs - roundTripMs / 2);
+    return true;
+}
+
+void FakeAgent::Reply(Bytes bytes) {
+    if (answering_ && !Lost()) {
+        queue_.push_back(Queued{answerAt_, std::move(bytes)});
+    }
 }
 
 bool FakeAgent::Send(const Bytes& datagram) {
+    ++datagrams;
+    answering_ = AnswerAt(answerAt_);
     Message request;
     const DecodeStatus decoded =
         DecodeMessage(datagram.data(), datagram.size(), DecodeLimits(), request);
@@ -270,6 +303,8 @@ bool FakeAgent::Send(const Bytes& datagram) {
     response.pdu = Answer(request.pdu);
     if (fault == Fault::kWrongId) {
         response.pdu.requestId ^= 0x55;
+    } else if (fault == Fault::kNextId) {
+        ++response.pdu.requestId;
     }
     Bytes bytes = EncodeMessage(response);
     if (fault == Fault::kGarbage) {
@@ -277,18 +312,25 @@ bool FakeAgent::Send(const Bytes& datagram) {
     } else if (fault == Fault::kTruncated) {
         bytes.resize(bytes.size() / 2);
     }
-    queue_.push_back(std::move(bytes));
+    Reply(std::move(bytes));
     return true;
 }
 
 FakeAgent::Wait FakeAgent::Receive(Bytes& datagram, std::uint32_t milliseconds) {
-    if (queue_.empty()) {
+    // The first to come back; among those due at once, the first queued.
+    auto next = queue_.end();
+    for (auto it = queue_.begin(); it != queue_.end(); ++it) {
+        if (next == queue_.end() || it->at < next->at) {
+            next = it;
+        }
+    }
+    if (next == queue_.end() || next->at > clock + milliseconds) {
         clock += milliseconds;
         return Wait::kTimeout;
     }
-    clock += 1;
-    datagram = std::move(queue_.front());
-    queue_.pop_front();
+    clock = std::max(clock + (roundTripMs == 0 ? 1 : 0), next->at);
+    datagram = std::move(next->bytes);
+    queue_.erase(next);
     return Wait::kDatagram;
 }
 

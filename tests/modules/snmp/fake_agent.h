@@ -1,7 +1,9 @@
 // An SNMP agent inside the test process, behind the Datagrams interface: it answers from a map
 // of objects on a simulated clock, so walks and their failures run instantly and exactly. Its
 // misbehaviours are switches, one per way a real agent goes wrong. With `v3.crypto` set it is
-// also a version 3 engine with one user.
+// also a version 3 engine with one user. With a round trip set, answers come back when a network
+// and an agent that works on each request for a while would return them, datagrams are lost by
+// chance, and an agent may work on one request at a time.
 #pragma once
 
 #include <deque>
@@ -23,6 +25,7 @@ class FakeAgent : public vyxsnmp::Datagrams {
         kNone,
         kSilent,         // never answers
         kWrongId,        // answers with another request id
+        kNextId,         // answers with the request id after the one it was asked
         kGarbage,        // answers bytes that are no SNMP message
         kTruncated,      // answers its response cut in half
         kLoop,           // answers every GetNext/GetBulk with the object that was asked for
@@ -41,6 +44,18 @@ class FakeAgent : public vyxsnmp::Datagrams {
     std::size_t maxVarBinds = 0;     // like pysnmp: repetitions cut to this / columns (0: none)
     std::size_t tooBigAbove = 0;     // answers tooBig to requests with more bindings (0: never)
     std::size_t answerAfterDrops = 0;  // ignores this many datagrams before answering
+
+    // Timing: an answer comes back `roundTripMs` after its request went out, plus the
+    // `serviceMs` the agent works on it (0 and 0: at once, each answer a millisecond after the
+    // last). What the agent does with a request that comes while it works on another: works on
+    // both, works on it after (one at a time, queued), or drops it (one at a time, dropped).
+    enum class Busy { kParallel, kQueues, kDrops };
+    std::uint32_t roundTripMs = 0;
+    std::uint32_t serviceMs = 0;
+    Busy busy = Busy::kParallel;
+    // Each datagram, either way, lost with this chance in a thousand, drawn from `seed`.
+    std::uint32_t lossPerMille = 0;
+    std::uint64_t seed = 1;
 
     // Version 3: the engine, its clock (timeBase seconds at clock 0), its one user (the highest
     // level it takes, its protocols, passwords and context) and its misbehaviours.
@@ -63,8 +78,9 @@ class FakeAgent : public vyxsnmp::Datagrams {
         std::vector<vyxsnmp::V3Message> requests;  // the header of every request
     } v3;
 
-    // What the module sent: every datagram decoded, retries included.
+    // What the module sent: every datagram decoded, retries included (version 3: v3.requests).
     std::vector<vyxsnmp::Message> requests;
+    std::size_t datagrams = 0;  // every datagram the module sent, whatever became of it
     std::uint64_t clock = 0;
 
     bool Send(const Bytes& datagram) override;
@@ -82,7 +98,19 @@ class FakeAgent : public vyxsnmp::Datagrams {
     vyxsnmp::UsmKeys keys_;
     bool keyed_ = false;
     bool Next(const Oid& after, Oid& name, Value& value) const;
-    std::deque<Bytes> queue_;
+    // When the answer to a request sent now goes back; false when it never does.
+    bool AnswerAt(std::uint64_t& at);
+    bool Lost();
+    // Queues the answer to the request being taken.
+    void Reply(Bytes bytes);
+    struct Queued {
+        std::uint64_t at;
+        Bytes bytes;
+    };
+    std::deque<Queued> queue_;
+    bool answering_ = false;      // the request being taken is answered...
+    std::uint64_t answerAt_ = 0;  // ...then
+    std::uint64_t busyUntil_ = 0;
 };
 
 }  // namespace snmptest

@@ -1,6 +1,7 @@
 # The SNMP module's portable pieces, natively under the sanitizers: messages, walks against an
-# in-process agent (version 3 too), the security model's vectors, the mapping, the option
-# strings, and the requests a dump takes against the project's recordings.
+# in-process agent (version 3 too; side by side, on a simulated network), the security model's
+# vectors, the mapping, the option strings, and the requests and round trips a dump takes
+# against the project's recordings.
 vyx_add_native_test(snmp_codec_tests
     ${CMAKE_CURRENT_LIST_DIR}/ber_message_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/fake_agent.cpp
@@ -9,6 +10,7 @@ vyx_add_native_test(snmp_codec_tests
     ${CMAKE_CURRENT_LIST_DIR}/options_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/recording.cpp
     ${CMAKE_CURRENT_LIST_DIR}/request_count_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/side_by_side_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/usm_session_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/usm_vectors_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/walk_test.cpp

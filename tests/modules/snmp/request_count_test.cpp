@@ -1,12 +1,14 @@
-// How many requests a dump takes against the project's recordings, served the way snmpsimd
-// serves them (at most 64 bindings per answer), against what snmpbulkwalk needs to walk the
-// same tables.
+// How many requests and round trips a dump takes against the project's recordings, served the
+// way snmpsimd serves them (at most 64 bindings per answer), against what one walk of every
+// column one request after another and snmpbulkwalk need to walk the same tables.
 #include <gtest/gtest.h>
 
+#include "engine_cache.h"
 #include "fake_agent.h"
 #include "printer_mib.h"
 #include "recording.h"
 #include "snapshot.h"
+#include "test_crypto.h"
 
 namespace {
 
@@ -50,34 +52,94 @@ std::size_t BulkWalkRequests(FakeAgent& agent, const Oid& subtree, std::uint32_t
     }
 }
 
-TEST(SnmpRequests, ADumpIsOneWalkWithinTwiceWhatSnmpbulkwalkNeeds) {
+// The snapshot of a connection, which is all bidiprobe dump asks of the module (it answers the
+// first colour session, attribute session and template listing), on a network of 50 ms round
+// trips: requests and round trips.
+struct Sheet {
+    std::size_t requests = 0;
+    std::uint64_t roundTrips = 0;
+};
+constexpr std::uint32_t kRoundTripMs = 50;
+
+Sheet TakeSheet(FakeAgent& agent, Client& client, VersionChoice version) {
+    const std::size_t before = agent.datagrams;
+    const std::uint64_t start = agent.clock;
+    Walker walker(client, version);
+    const TextDecoder decoder;
+    vyxserve::Printer printer;
+    EXPECT_EQ(TakeSnapshot(walker, Parts::kAll, WalkLimits(), decoder, printer), 0);
+    return Sheet{agent.datagrams - before, (agent.clock - start) / kRoundTripMs};
+}
+
+TEST(SnmpRequests, ADumpCostsTheLongestWalksRoundTripsWithinTwiceWhatSnmpbulkwalkNeeds) {
     const struct {
         const char* name;
-        std::size_t requests;  // the dump's
-    } recordings[] = {{"colour-mfp", 4}, {"mono-laser", 2}, {"colour-no-colorants", 2}};
-    for (const auto& [name, requests] : recordings) {
+        Sheet sheet;          // the dump's
+        std::size_t oneWalk;  // requests, one after another, of a single walk of every column
+    } recordings[] = {
+        {"colour-mfp", {4, 2}, 4}, {"mono-laser", {2, 1}, 2}, {"colour-no-colorants", {3, 2}, 2}};
+    for (const auto& [name, expected, oneWalk] : recordings) {
         SCOPED_TRACE(name);
         FakeAgent agent;
         ASSERT_TRUE(LoadRecording(name, agent));
         agent.maxVarBinds = 64;  // snmpsimd's default
+        agent.roundTripMs = kRoundTripMs;
         Client client(agent, ClientSettings{name, 1000, 1, DecodeLimits()}, 1);
-        Walker walker(client, VersionChoice::kAuto);
-        const TextDecoder decoder;
-        vyxserve::Printer printer;
-        // What bidiprobe dump asks of the module: the connection's snapshot, which answers the
-        // first colour session, attribute session and template listing.
-        ASSERT_EQ(TakeSnapshot(walker, Parts::kAll, WalkLimits(), decoder, printer), 0);
-        const std::size_t dump = agent.requests.size();
+        const Sheet sheet = TakeSheet(agent, client, VersionChoice::kAuto);
+
+        Client alone(agent, ClientSettings{name, 1000, 1, DecodeLimits()}, 1);
+        Walker walker(alone, VersionChoice::kV2c);
+        std::vector<Oid> columns;
+        for (const Column column : ColumnsFor(Parts::kAll)) {
+            columns.push_back(ColumnOid(column));
+        }
+        std::vector<Rows> rows;
+        const std::size_t before = agent.datagrams;
+        ASSERT_EQ(walker.Walk(columns, rows, WalkLimits()).status, WalkStatus::kOk);
+        EXPECT_EQ(agent.datagrams - before, oneWalk);
 
         std::size_t bulkwalk = 0;
         for (const Oid& table : kTables) {
             bulkwalk += BulkWalkRequests(agent, table, 10);
         }
-        std::cout << name << ": " << dump << " requests per dump; snmpbulkwalk needs " << bulkwalk
+        std::cout << name << ": " << sheet.requests << " requests in " << sheet.roundTrips
+                  << " round trips per dump (one walk: " << oneWalk
+                  << " one after another); snmpbulkwalk needs " << bulkwalk
                   << " for the same tables\n";
-        EXPECT_LE(dump, 2 * bulkwalk);
-        EXPECT_EQ(dump, requests);
+        EXPECT_LE(sheet.requests, 2 * bulkwalk);
+        EXPECT_EQ(sheet.requests, expected.requests);
+        EXPECT_EQ(sheet.roundTrips, expected.roundTrips);
     }
+}
+
+// Over SNMPv3 at authPriv: the engine's discovery first, then the walks; a second connection in
+// the same process knows the engine and goes straight to the walks.
+TEST(SnmpRequests, AnSnmpV3DumpDiscoversTheEngineOncePerProcess) {
+    const auto crypto = snmptest::MakeTestCrypto();
+    FakeAgent agent;
+    ASSERT_TRUE(LoadRecording("colour-mfp", agent));
+    agent.maxVarBinds = 64;
+    agent.roundTripMs = kRoundTripMs;
+    UsmUser user;
+    user.name = "operator";
+    user.level = SecurityLevel::kPriv;
+    user.authPassword = Secret("auth-password", 13);
+    user.privPassword = Secret("privacy-password", 16);
+    user.context = "colour-mfp";
+    agent.v3.crypto = crypto.get();
+    agent.v3.user = user;
+    vyxserve::EngineCache engines;
+    const Sheet expected[] = {{5, 3}, {4, 2}};
+    for (const Sheet& connection : expected) {
+        Client client(agent, ClientSettings(), 1, crypto.get(), &user, &engines,
+                      "snmp://printer:161");
+        const Sheet sheet = TakeSheet(agent, client, VersionChoice::kV3);
+        EXPECT_EQ(sheet.requests, connection.requests);
+        EXPECT_EQ(sheet.roundTrips, connection.roundTrips);
+    }
+    ASSERT_EQ(agent.v3.requests.size(), 9u);
+    EXPECT_TRUE(agent.v3.requests[0].usm.engineId.empty());  // the first connection's discovery
+    EXPECT_EQ(agent.v3.requests[5].usm.engineId, agent.v3.engineId);  // the second's first
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "codes.h"
+#include "engine_cache.h"
 #include "fake_agent.h"
 #include "test_crypto.h"
 #include "walk.h"
@@ -44,6 +45,7 @@ struct V3Run {
     WalkOutcome outcome;
     std::vector<Rows> rows;
     std::uint32_t sent = 0;
+    vyxserve::EngineCache* engines = nullptr;  // the process's engines, when the test keeps one
 
     explicit V3Run(const UsmUser& asUser) : user(asUser) {
         agent.Set(kSysDescr.Plus({0}), Value::Text("Colour MFP"));
@@ -53,7 +55,7 @@ struct V3Run {
         settings.retries = 1;
     }
     void Walk() {
-        Client client(agent, settings, 41, crypto.get(), &user);
+        Client client(agent, settings, 41, crypto.get(), &user, engines, "snmp://printer:161");
         Walker walker(client, VersionChoice::kV3);
         outcome = walker.Walk({kSysDescr}, rows, WalkLimits());
         sent = client.sent();
@@ -119,7 +121,8 @@ TEST(SnmpV3, ReportsAndMisbehavingEngines) {
         const char* name;
         std::function<void(V3Run&)> setup;
         std::int32_t code;
-        std::uint32_t sent;  // discovery included
+        std::uint32_t sent;  // discovery included; a request unanswered goes at 0, 200 and 600 ms
+                             // (late after the floor, then twice that) within 2 x 500 ms
     } cases[] = {
         {"stale once: one resend", [](V3Run& r) { r.agent.v3.fault = Fault::kStaleOnce; }, 0, 3},
         {"stale twice", [](V3Run& r) { r.agent.v3.fault = Fault::kStale; }, code::kNotInTimeWindow,
@@ -135,11 +138,11 @@ TEST(SnmpV3, ReportsAndMisbehavingEngines) {
         {"engine forgotten", [](V3Run& r) { r.agent.v3.fault = Fault::kForgetsEngine; },
          code::kUnknownEngine, 2},
         {"spoiled digest on responses", [](V3Run& r) { r.agent.v3.fault = Fault::kBadDigest; },
-         code::kWrongDigest, 3},
+         code::kWrongDigest, 4},
         {"huge engine id", [](V3Run& r) { r.agent.v3.fault = Fault::kHugeEngineId; },
          code::kGarbled, 2},
         {"silent after discovery", [](V3Run& r) { r.agent.v3.fault = Fault::kDrops; },
-         code::kDropped, 3},
+         code::kDropped, 4},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -150,6 +153,60 @@ TEST(SnmpV3, ReportsAndMisbehavingEngines) {
         EXPECT_EQ(run.sent, c.sent);
         // Discovery and at most two requests, each (retries + 1) timeouts at most.
         EXPECT_LE(run.agent.clock, 3u * 2 * run.settings.timeoutMs);
+    }
+}
+
+// A second connection to the printer takes the engine the first learnt, and sends no discovery.
+// An engine that has changed since refuses what the one known would take (or says nothing), and
+// is discovered again, once, unseen by the caller; a printer that refuses the engine it is
+// given anew, or answers discovery and nothing else, gives the code it gave before.
+TEST(SnmpV3, AnEngineKnownFromAnEarlierConnectionIsUsedAndAskedAgainWhenItChanged) {
+    const struct {
+        const char* name;
+        std::function<void(FakeAgent&)> change;  // between the connections
+        std::int32_t code;
+        std::uint32_t sent;  // by the second connection
+    } cases[] = {
+        {"the same engine", [](FakeAgent&) {}, 0, 1},
+        {"rebooted: stale clock", [](FakeAgent& a) { ++a.v3.boots; }, 0, 3},
+        {"replaced: another engine",
+         [](FakeAgent& a) {
+             FakeAgent replaced;
+             replaced.objects = a.objects;
+             replaced.v3 = a.v3;
+             replaced.v3.engineId = std::string("\x80\x00\x1f\x88\x04", 5) + "replaced";
+             replaced.clock = a.clock;
+             a = std::move(replaced);
+         },
+         0, 3},
+        {"the engine forgotten", [](FakeAgent& a) { a.v3.fault = Fault::kForgetsEngine; },
+         code::kUnknownEngine, 3},
+        // Unanswered at 0 and 500 (no round trip measured yet), discovery, then 0, 200, 600.
+        {"silent after discovery", [](FakeAgent& a) { a.v3.fault = Fault::kDrops; }, code::kDropped,
+         6},
+        {"switched off", [](FakeAgent& a) { a.v3.crypto = nullptr; }, code::kNoAnswer, 4},
+        {"known longer than the time window: discovered",
+         [](FakeAgent& a) { a.clock += vyxserve::EngineCache::kTrustedMs; }, 0, 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        vyxserve::EngineCache engines;
+        V3Run run(User(SecurityLevel::kPriv));
+        run.engines = &engines;
+        run.Walk();
+        ASSERT_EQ(CodeFor(run.outcome), 0);
+        ASSERT_EQ(run.sent, 2u);
+        c.change(run.agent);
+        const std::uint64_t start = run.agent.clock;
+        run.Walk();
+        EXPECT_EQ(CodeFor(run.outcome), c.code);
+        EXPECT_EQ(run.sent, c.sent);
+        // The request, discovery and the request again, each (retries + 1) timeouts at most.
+        EXPECT_LE(run.agent.clock - start, 3u * 2 * run.settings.timeoutMs);
+        if (c.code == 0) {
+            ASSERT_EQ(run.rows[0].size(), 1u);
+            EXPECT_EQ(run.rows[0][0].second.bytes, "Colour MFP");
+        }
     }
 }
 
