@@ -8,3 +8,8 @@ vyx_add_fuzzer(serve_display_fuzzer ${CMAKE_CURRENT_LIST_DIR}/fuzz/display_fuzze
 if(TARGET serve_display_fuzzer)
     target_link_libraries(serve_display_fuzzer PRIVATE vyx_naming)
 endif()
+
+# The shared server's memory of printers' protocol engines.
+include(${VYX_ROOT}/modules/serve/engine_cache.cmake)
+vyx_add_native_test(engine_cache_tests ${CMAKE_CURRENT_LIST_DIR}/engine_cache_test.cpp)
+target_link_libraries(engine_cache_tests PRIVATE vyx_engine_cache)
