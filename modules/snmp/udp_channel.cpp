@@ -102,6 +102,12 @@ addrinfo* ResolveWithin(const Endpoint& endpoint, std::uint32_t ms) {
     return found;
 }
 
+// What a connected UDP socket reports, at its next send or receive, when an earlier datagram drew
+// an ICMP "port unreachable": nobody listens there (yet).
+bool PortUnreachable(int error) {
+    return error == WSAECONNRESET || error == WSAECONNREFUSED;
+}
+
 }  // namespace
 
 std::unique_ptr<UdpChannel> UdpChannel::Open(const Endpoint& endpoint, LONG& code,
@@ -156,7 +162,14 @@ bool UdpChannel::Send(const Bytes& datagram) {
             continue;
         }
         const int length = static_cast<int>(datagram.size());
-        if (send(sockets_[i], reinterpret_cast<const char*>(datagram.data()), length, 0) == length) {
+        const char* bytes = reinterpret_cast<const char*>(datagram.data());
+        int result = send(sockets_[i], bytes, length, 0);
+        if (result == SOCKET_ERROR && PortUnreachable(WSAGetLastError())) {
+            // An ICMP "port unreachable" for an earlier datagram, reported here rather than to
+            // a receive (several datagrams out at once to nobody): reported, it is gone.
+            result = send(sockets_[i], bytes, length, 0);
+        }
+        if (result == length) {
             sent = true;
         }
     }
@@ -199,7 +212,7 @@ Datagrams::Wait UdpChannel::Receive(Bytes& datagram, std::uint32_t milliseconds)
                 // An ICMP "port unreachable" for an earlier datagram: nobody listens there
                 // (yet); keep waiting out the attempt. Anything else ends the wait.
                 const int error = WSAGetLastError();
-                if (error == WSAECONNRESET || error == WSAECONNREFUSED || error == WSAEMSGSIZE) {
+                if (PortUnreachable(error) || error == WSAEMSGSIZE) {
                     continue;
                 }
                 return Wait::kFailed;

@@ -1,18 +1,24 @@
 // SNMPv3 end to end under wine: the test users' passwords stored with bidiprobe's credential
 // verbs, then bidiprobe's JSON dump through the SNMP module against the fixture's snmpsimd at
 // each level (SHA-1, SHA-256, AES-128, DES, AES-256), which must report what version 2c reports;
-// the wrong password, user, level and context each as its code within its bound; and no test
-// password in any output.
+// the wrong password, user, level and context each as its code within its bound; no test
+// password in any output; and a second connection in the process that sends no discovery.
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
+#include <winsock2.h>
 #include <windows.h>
 
 #include <cstdlib>
 #include <map>
+#include <set>
 #include <sstream>
+#include <vector>
 
 #include "codes.h"
 #include "e2e/sim_support.h"
+#include "import_patch.h"
+#include "message_v3.h"
+#include "support/library_handle.h"
 #include "support/peer_ports.h"
 #include "support/text_util.h"
 
