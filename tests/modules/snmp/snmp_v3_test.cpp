@@ -2,15 +2,17 @@
 // verbs, then bidiprobe's JSON dump through the SNMP module against the fixture's snmpsimd at
 // each level (SHA-1, SHA-256, AES-128, DES, AES-256), which must report what version 2c reports;
 // the wrong password, user, level and context each as its code within its bound; no test
-// password in any output; and a second connection in the process that sends no discovery.
+// password in any output; and a property sheet's requests and round trips, over SNMPv3 with no
+// second discovery in the process.
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 #include <winsock2.h>
 #include <windows.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <map>
-#include <set>
 #include <sstream>
 #include <vector>
 
@@ -25,6 +27,7 @@
 namespace {
 
 using Json = nlohmann::json;
+using vyxtest::Utf8;
 using vyxtest::Wide;
 
 struct User {
@@ -213,6 +216,102 @@ TEST_F(SnmpV3, EachRefusalGivesItsCode) {
             // bidiprobe's own start under wine comes on top of the connection's bound.
             EXPECT_LE(dumped.milliseconds, c.bound + 10000);
         }
+    }
+}
+
+// What the SNMP module sends and receives, seen at its imports of Winsock's send and recv: each
+// datagram's request id (versions 1 and 2c) or message id (version 3), and whether it went out.
+struct Seen {
+    bool sent;
+    std::int32_t id;
+    bool discovery;  // version 3, sent without an engine id
+};
+std::vector<Seen> g_seen;
+
+void See(bool sent, const char* data, int length) {
+    if (length <= 0) {
+        return;
+    }
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(data);
+    const auto size = static_cast<std::size_t>(length);
+    vyxsnmp::Message message;
+    vyxsnmp::V3Message v3;
+    if (vyxsnmp::DecodeMessage(bytes, size, vyxsnmp::DecodeLimits(), message) ==
+        vyxsnmp::DecodeStatus::kOk) {
+        g_seen.push_back(Seen{sent, message.pdu.requestId, false});
+    } else if (vyxsnmp::DecodeV3Message(bytes, size, vyxsnmp::DecodeLimits(), v3) ==
+               vyxsnmp::DecodeStatus::kOk) {
+        g_seen.push_back(Seen{sent, v3.msgId, sent && v3.usm.engineId.empty()});
+    }
+}
+int WSAAPI SeenSend(SOCKET s, const char* data, int length, int flags) {
+    See(true, data, length);
+    return send(s, data, length, flags);
+}
+int WSAAPI SeenRecv(SOCKET s, char* data, int length, int flags) {
+    const int got = recv(s, data, length, flags);
+    See(false, data, got);
+    return got;
+}
+
+// A sheet's requests (a resend keeps its id), its round trips (a request goes out a round trip
+// after the one whose answer came last before it: the longest such chain), and its discoveries.
+struct SheetCounts {
+    std::size_t requests = 0, roundTrips = 0, discoveries = 0;
+};
+SheetCounts Count(const std::vector<Seen>& seen) {
+    SheetCounts counts;
+    std::map<std::int32_t, std::size_t> depth;
+    std::size_t answered = 0;
+    for (const Seen& event : seen) {
+        if (!event.sent) {
+            const auto found = depth.find(event.id);
+            answered = found == depth.end() ? answered : found->second;
+        } else if (depth.emplace(event.id, answered + 1).second) {
+            ++counts.requests;
+            counts.discoveries += event.discovery ? 1 : 0;
+            counts.roundTrips = std::max(counts.roundTrips, answered + 1);
+        }
+    }
+    return counts;
+}
+
+// The colour MFP's property sheet (a connection's snapshot) through the module against snmpsimd:
+// over version 2c its two walks side by side; over SNMPv3 the engine's discovery first, and a
+// second connection in the process takes the engine from the first and sends no discovery. The
+// counts come from the datagrams and their ids, not from a clock, so that a loaded machine that
+// delays an answer past its estimate (a resend keeps its id) changes none of them.
+TEST_F(SnmpV3, ASheetsRequestsAndRoundTripsWithoutASecondDiscovery) {
+    const User& user = Users().at("vyx-sha-aes");
+    Store(user.name, user.authPassword, user.privPassword);
+    vyxtest::LibraryHandle handle(vyxtest::NetworkModuleCaller(L"snmp"));
+    ASSERT_EQ(handle.initialized(), BIDI_OK);
+    for (const auto& [function, replacement] :
+         {std::make_pair("send", reinterpret_cast<void*>(&SeenSend)),
+          std::make_pair("recv", reinterpret_cast<void*>(&SeenRecv))}) {
+        void** slot = vyximport::ImportSlot(handle.get()->module, "WS2_32.dll", function);
+        ASSERT_NE(slot, nullptr) << function;
+        vyximport::SwapSlot(slot, replacement);
+    }
+    const struct {
+        const wchar_t* options;
+        SheetCounts counts;
+    } sheets[] = {
+        {L"community=colour-mfp", {4, 2, 0}},
+        {L"version=3;context=colour-mfp", {5, 3, 1}},
+        {L"version=3;context=colour-mfp", {4, 2, 0}},
+    };
+    for (const auto& sheet : sheets) {
+        SCOPED_TRACE(Utf8(sheet.options));
+        g_seen.clear();
+        ASSERT_EQ(VyxBiDi_Connect(handle.get(), Printer().c_str(), sheet.options), BIDI_OK);
+        VyxBiDi_Disconnect(handle.get());
+        const SheetCounts counts = Count(g_seen);
+        std::printf("%ls: %zu requests in %zu round trips, %zu discoveries\n", sheet.options,
+                    counts.requests, counts.roundTrips, counts.discoveries);
+        EXPECT_EQ(counts.requests, sheet.counts.requests);
+        EXPECT_EQ(counts.roundTrips, sheet.counts.roundTrips);
+        EXPECT_EQ(counts.discoveries, sheet.counts.discoveries);
     }
 }
 
