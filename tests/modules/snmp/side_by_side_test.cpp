@@ -82,26 +82,6 @@ bool SameRows(const std::map<Column, Rows>& a, const std::map<Column, Rows>& b) 
            });
 }
 
-TEST(SnmpSideBySide, WalksOfAWholeSnapshotKeepEachTableTogetherWithinTheirSize) {
-    for (const Parts parts : {Parts::kAll, Parts::kAttributes, Parts::kColour}) {
-        const auto walks = WalksFor(parts);
-        std::vector<Column> all;
-        for (const auto& walk : walks) {
-            EXPECT_LE(walk.size(), kColumnsPerWalk);
-            EXPECT_TRUE(std::is_sorted(walk.begin(), walk.end()));
-            all.insert(all.end(), walk.begin(), walk.end());
-        }
-        std::sort(all.begin(), all.end());
-        EXPECT_EQ(all, ColumnsFor(parts));
-        EXPECT_EQ(walks.size(), parts == Parts::kColour ? 1u : 2u);
-    }
-    // The paper path in one walk, the rest in the other.
-    const auto walks = WalksFor(Parts::kAll);
-    EXPECT_EQ(walks[0].front(), kInputType);
-    EXPECT_EQ(walks[0].back(), kMediaPathDescription);
-    EXPECT_EQ(walks[0].size(), 16u);
-}
-
 // The same rows as one walk of every column, in the same order, from every recording.
 TEST(SnmpSideBySide, TheRowsAreThoseOfOneWalk) {
     for (const char* name : {"colour-mfp", "mono-laser", "colour-no-colorants", "long-texts"}) {
