@@ -718,6 +718,10 @@ TEST(IppTrust, PinnedOnFirstUseRefusedWhenChangedAcceptedAgainAfterForget) {
     ReplaceTrustKey();
     const Json refused = Dump(uri, 1);
     EXPECT_EQ(refused.at("open").at(1).at("code"), 0x210F);
+    // What an administrator reads, and the fingerprint it says to compare.
+    EXPECT_EQ(refused.at("failure").at("meaning").get<std::string>().rfind(
+                  "the certificate changed since it was pinned; compare the fingerprint", 0),
+              0u);
     EXPECT_EQ(refused.at("trust").at("pinned"), pinned);
     const Json offered = refused.at("trust").at("offered");
     ASSERT_TRUE(offered.is_string());
