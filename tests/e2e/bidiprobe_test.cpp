@@ -336,7 +336,6 @@ TEST(ProbeFailures, EveryFailingCodeIsSaidInWords) {
          "the certificate changed since it was pinned; compare the fingerprint "
          "`bidiprobe trust show URI` names with the printer's own, then `bidiprobe "
          "trust forget URI`"},
-        {0x200C, "the simulated printer's description file cannot be read or used; "},
         {0x30194, "HTTP status 404: the printer answered HTTP with another status than 200; "},
         {0x40406, "IPP status 0x0406: the printer answered with an IPP error status; "},
         {0x2300, "not a code of this library or of this project's query modules; "},

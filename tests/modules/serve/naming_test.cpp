@@ -108,25 +108,6 @@ TEST(Naming, SupplyTypesNamesAndOrder) {
     EXPECT_FALSE(FindSupplyType(std::int64_t{9})->colorant);
     EXPECT_EQ(FindSupplyType(std::int64_t{0}), nullptr);
     EXPECT_EQ(FindSupplyType("drum"), nullptr);
-    for (const char* spelling : {"ink-cartridge", "INK_CARTRIDGE", "InkCartridge", "6"}) {
-        EXPECT_EQ(FindSupplyType(spelling), cartridge) << spelling;
-    }
-    EXPECT_EQ(FindSupplyType("ink-cartridge-x"), nullptr);
-    EXPECT_EQ(FindSupplyType(""), nullptr);
-
-    // A type that names a kind decides; one that names none leaves it to the colour.
-    const SupplyType* other = FindSupplyType("other");
-    const SupplyType* drum = FindSupplyType("opc");
-    const struct {
-        const SupplyType* type;
-        const char* colour;
-        bool colorant;
-    } kinds[] = {{cartridge, "none", true},   {drum, "black", false},     {other, "cyan", true},
-                 {other, "unknown", false},   {nullptr, "#1A1A1A", true}, {nullptr, "", false},
-                 {nullptr, "No-Color", false}};
-    for (const auto& k : kinds) {
-        EXPECT_EQ(IsColorantSupply(k.type, k.colour), k.colorant) << k.colour;
-    }
 
     EXPECT_EQ(SupplyName("Magenta", "Ink cartridge"), "Magenta ink cartridge");
     EXPECT_EQ(SupplyName("", "Waste toner"), "Waste toner");
