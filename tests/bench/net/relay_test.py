@@ -70,7 +70,7 @@ PRINTERS = EchoPrinters()
 
 class Relay:
     """relay.py as a process, with its control connection."""
-    def __init__(self, *options):
+    def __init__(self, *options, control=True):
         self.folder = tempfile.mkdtemp(prefix='vyx-relay-test-')
         ports = os.path.join(self.folder, 'ports')
         self.process = subprocess.Popen(
@@ -82,8 +82,10 @@ class Relay:
             time.sleep(0.02)
         with open(ports) as f:
             self.ports = dict(line.strip().split('=') for line in f)
-        self.control = socket.create_connection(('127.0.0.1', int(self.ports['control'])), 5)
-        self.replies = self.control.makefile('r')
+        self.control = self.replies = None
+        if control:
+            self.control = socket.create_connection(('127.0.0.1', int(self.ports['control'])), 5)
+            self.replies = self.control.makefile('r')
 
     def command(self, line):
         self.control.sendall(line.encode() + b'\n')
@@ -97,8 +99,9 @@ class Relay:
         return counts
 
     def close(self):
-        self.replies.close()
-        self.control.close()
+        if self.control:
+            self.replies.close()
+            self.control.close()
         self.process.kill()
         self.process.wait()
         for name in os.listdir(self.folder):
@@ -199,6 +202,11 @@ class Tcp(unittest.TestCase):
             counts = relay.count()
             self.assertEqual((counts['roundtrips'], counts['connections'], counts['lost']),
                              (2, 1, 0))
+            for _ in range(50):  # the relay lets go of a connection both ends have closed
+                if relay.count()['open'] == 0:
+                    break
+                time.sleep(0.1)
+            self.assertEqual(relay.count()['open'], 0)
 
     def test_lost_segments_arrive_late_and_in_order(self):
         with Relay('--loss', '0.5', '--seed', '3', '--rto-min-ms', '30',
@@ -223,7 +231,7 @@ class Tcp(unittest.TestCase):
 class Bounds(unittest.TestCase):
     def test_ends_by_itself(self):
         for options in (['--lifetime', '1'], ['--parent', str(self.ended_process())]):
-            with Relay(*options) as relay:
+            with Relay(*options, control=False) as relay:
                 self.assertEqual(relay.process.wait(10), 0)
 
     @staticmethod
