@@ -82,11 +82,14 @@ test-x86-emulated:
 
 # Builds only the targets given, with the set-up, configure, build and the prefix's creation
 # going to a log that is shown only when one of them fails, so that the report is the first
-# thing on the screen.   $(call quiet_build,TARGETS)
+# thing on the screen. A folder configured already is not configured again (its build does that
+# when the CMake description changed), so that a second run takes seconds.
+#   $(call quiet_build,TARGETS)
 RUN_LOG = $(ARCH_BUILD)/run-build.log
 define quiet_build
 	@mkdir -p $(ARCH_BUILD)
-	@if ! { ./tools/setup/install-deps.sh && $(CONFIGURE) && \
+	@if ! { ./tools/setup/install-deps.sh && \
+	        { [ -z "$(CMAKE_FLAGS)" ] && [ -f $(ARCH_BUILD)/CMakeCache.txt ] || $(CONFIGURE); } && \
 	        cmake --build $(ARCH_BUILD) -j $(JOBS) --target $(1) && \
 	        ./tools/wine/prefix.sh $(abspath $(ARCH_BUILD))/wineprefix; } >$(RUN_LOG) 2>&1; then \
 	    cat $(RUN_LOG); echo "make $@: the build failed; its output is above and in $(RUN_LOG)" >&2; exit 1; \
