@@ -16,7 +16,7 @@ control port takes one line at a time and answers one line):
                                    trip), the chance of losing each datagram or segment, and
                                    the seed of the losses; for flows and connections from then on
     count                          what crossed since the last count (key=value pairs), and
-                                   starts counting anew
+                                   starts counting anew; open= is the connections open now
     quit                           the relay ends
 
 The link (decisions described in docs/performance.md):
@@ -135,8 +135,8 @@ class Period:
     def deliver(self, depth):
         self.depth = max(self.depth, depth)
 
-    def report(self):
-        fields = [('roundtrips', self.depth), ('requests', self.requests),
+    def report(self, open_connections):
+        fields = [('open', open_connections), ('roundtrips', self.depth), ('requests', self.requests),
                   ('resent', self.resent), ('answers', self.answers),
                   ('connections', self.connections), ('segments_up', self.segments_up),
                   ('segments_down', self.segments_down), ('bytes_up', self.bytes_up),
@@ -564,7 +564,7 @@ class Relay:
 
     def command(self, words):
         if words == ['count']:
-            report, self.period = self.period.report(), Period()
+            report, self.period = self.period.report(len(self.links)), Period()
             return report
         if words == ['quit']:
             self.running = False
