@@ -2,9 +2,9 @@
 // impairment relay (bench/net/relay.py) that run-net-bench.sh starts between the modules and the
 // printers, at each round trip and loss of the table. The relay counts what each sheet sent,
 // lost and waited for (requests, connections, round trips), since it sees every datagram and
-// segment; the benchmark times the sheet. Each cell loads the module afresh, so its first sheet
-// is the first connection in the process and is reported on its own; the figures are of the
-// sheets after it.
+// segment; the benchmark times the sheet. Each row loads its module once: its first sheet is
+// the first connection in the process and is reported on its own; then the cells take turns,
+// sheet by sheet.
 //   vyxnetbench --table CONTROL_PORT --relay-tcp PORT --relay-udp PORT --community NAME
 //               [--v3-user NAME] [--sheets N] [--round-trips 0,20,50] [--losses 0,2]
 //               [--seed S] [--rows ipp,ipps,v2c,v3]
@@ -149,52 +149,74 @@ struct Sheet {
 struct Cell {
     int roundTripMs = 0;
     int lossPercent = 0;
-    Sheet first;
     std::vector<Sheet> sheets;
-    std::string problem;  // why the cell could not be measured
 };
 
-// Runs a cell: the module loaded afresh, a first sheet, then `count` more, each timed and
-// counted at the relay.
-Cell RunCell(RelayControl& relay, const Row& row, int roundTripMs, int lossPercent, int seed,
-             int count) {
-    Cell cell;
-    cell.roundTripMs = roundTripMs;
-    cell.lossPercent = lossPercent;
+struct RowResult {
+    Sheet first;  // the first connection in the process
+    std::vector<Cell> cells;
+    std::string problem;  // why the row could not be measured
+};
+
+// One sheet over the link of `roundTripMs` and `lossPercent`, its losses seeded by `seed`: timed
+// here, counted at the relay. False with `problem` set when the relay does not take part.
+bool RunSheet(RelayControl& relay, BiDiHandle* handle, const Row& row, int roundTripMs,
+              int lossPercent, int seed, Sheet& sheet, std::string& problem) {
     char set[96];
     std::snprintf(set, sizeof set, "set delay_ms=%g loss=%g seed=%d", roundTripMs / 2.0,
                   lossPercent / 100.0, seed);
-    if (relay.Ask(set) != "ok") {
-        cell.problem = "the relay refused: " + std::string(set);
-        return cell;
+    if (relay.Ask(set) != "ok" || relay.Ask("count").empty()) {
+        problem = "the relay refused: " + std::string(set);
+        return false;
+    }
+    Dumper dumper{handle, row.first, row.second, row.emailExpected, {}};
+    DumpCounts steps;
+    const int before = g_seen.count, refusedBefore = g_seen.refused;
+    const double start = Now();
+    dumper.Run(steps);
+    sheet.seconds = Now() - start;
+    sheet.httpRefused = g_seen.refused - refusedBefore;
+    sheet.httpRequests = g_seen.count - before - sheet.httpRefused;
+    sheet.failed = !dumper.failure.empty();
+    g_seen.bodies.clear();
+    if (!ParseCount(relay.Ask("count"), sheet.relay)) {
+        problem = "the relay did not count";
+        return false;
+    }
+    return true;
+}
+
+// Runs a row: the module loaded once, a first sheet over the longest round trip without loss,
+// then `count` sheets of every cell, the cells taking turns so that the machine's changing load
+// touches them alike. Each cell and sheet has losses of its own seed, the same in every row.
+RowResult RunRow(RelayControl& relay, const Row& row, const std::vector<int>& roundTrips,
+                 const std::vector<int>& losses, int seed, int count) {
+    RowResult result;
+    for (const int roundTrip : roundTrips) {
+        for (const int loss : losses) {
+            result.cells.push_back(Cell{roundTrip, loss, {}});
+        }
     }
     BiDiHandle* handle = nullptr;
     const std::wstring caller = Beside(row.module) + L"\\VYXBIDI.dll";
     if (VyxBiDi_Initialize(&handle, caller.c_str()) != BIDI_OK) {
-        cell.problem = "the query module cannot be loaded";
-        return cell;
+        result.problem = "the query module cannot be loaded";
+        return result;
     }
     PatchModule(handle->module);
-    relay.Ask("count");  // what came before is no sheet's
-    for (int i = 0; i <= count && cell.problem.empty(); ++i) {
-        Dumper dumper{handle, row.first, row.second, row.emailExpected, {}};
-        DumpCounts steps;
-        Sheet sheet;
-        const int before = g_seen.count, refusedBefore = g_seen.refused;
-        const double start = Now();
-        dumper.Run(steps);
-        sheet.seconds = Now() - start;
-        sheet.httpRefused = g_seen.refused - refusedBefore;
-        sheet.httpRequests = g_seen.count - before - sheet.httpRefused;
-        sheet.failed = !dumper.failure.empty();
-        if (!ParseCount(relay.Ask("count"), sheet.relay)) {
-            cell.problem = "the relay did not count";
+    const int longest = *std::max_element(roundTrips.begin(), roundTrips.end());
+    if (RunSheet(relay, handle, row, longest, 0, seed, result.first, result.problem)) {
+        for (int i = 0; i < count && result.problem.empty(); ++i) {
+            for (std::size_t c = 0; c < result.cells.size() && result.problem.empty(); ++c) {
+                Cell& cell = result.cells[c];
+                RunSheet(relay, handle, row, cell.roundTripMs, cell.lossPercent,
+                         seed + 1 + static_cast<int>(c) * 1000 + i, cell.sheets.emplace_back(),
+                         result.problem);
+            }
         }
-        g_seen.bodies.clear();
-        (i == 0 ? cell.first : cell.sheets.emplace_back()) = sheet;
     }
     VyxBiDi_Terminate(handle);
-    return cell;
+    return result;
 }
 
 // ---- The table -------------------------------------------------------------------------------
@@ -261,9 +283,7 @@ std::vector<double> ResendMs(const Cell& cell) {
 
 // One line of the table; `loopback` is the row's median at 0 ms and no loss (0: not measured).
 void PrintCell(const Row& row, const Cell& cell, double loopback) {
-    if (!cell.problem.empty()) {
-        std::printf("| %s | %d ms | %d %% | %s |\n", row.label, cell.roundTripMs, cell.lossPercent,
-                    cell.problem.c_str());
+    if (cell.sheets.empty()) {
         return;
     }
     std::vector<int> requests, refused, connections, roundTrips;
@@ -296,12 +316,8 @@ void PrintCell(const Row& row, const Cell& cell, double loopback) {
     if (lost > 0) {
         losses += " in " + std::to_string(hit) + (hit == 1 ? " sheet" : " sheets");
     }
-    const std::string range = Range(roundTrips);
-    const std::string roundTripText = std::to_string(Median(roundTrips)) + " (" +
-                                      (range.empty() ? "" : range + "; ") + "first " +
-                                      std::to_string(cell.first.relay.roundTrips) + ")";
     std::printf("| %s | %d ms | %d %% | %s | %s | %s | %s | %s | %s | %s | %d |\n", row.label,
-                cell.roundTripMs, cell.lossPercent, requestText.c_str(), roundTripText.c_str(),
+                cell.roundTripMs, cell.lossPercent, requestText.c_str(), Spread(roundTrips).c_str(),
                 Ms(summary.median).c_str(), Ms(summary.p95).c_str(), floor.c_str(), losses.c_str(),
                 resends.c_str(), failed);
     std::fflush(stdout);
@@ -324,16 +340,15 @@ const char* Verdict(bool met) {
 }
 
 // The goals of a sheet over a 50 ms round trip, where that cell was measured.
-void PrintGoals(const std::map<std::string, std::vector<Cell>>& results,
+void PrintGoals(const std::map<std::string, RowResult>& results,
                 const std::map<std::string, double>& loopback) {
     const auto find = [&](const std::string& key, int lossPercent) -> const Cell* {
         const auto row = results.find(key);
         if (row == results.end()) {
             return nullptr;
         }
-        for (const Cell& cell : row->second) {
-            if (cell.roundTripMs == 50 && cell.lossPercent == lossPercent && cell.problem.empty() &&
-                !cell.sheets.empty()) {
+        for (const Cell& cell : row->second.cells) {
+            if (cell.roundTripMs == 50 && cell.lossPercent == lossPercent && !cell.sheets.empty()) {
                 return &cell;
             }
         }
@@ -356,7 +371,8 @@ void PrintGoals(const std::map<std::string, std::vector<Cell>>& results,
                     roundTrips, Verdict(roundTrips <= 2));
     }
     if (const Cell* cell = find("v3", 0)) {
-        const int first = cell->first.relay.roundTrips, later = Summarise(*cell).roundTrips;
+        const int first = results.at("v3").first.relay.roundTrips;
+        const int later = Summarise(*cell).roundTrips;
         std::printf(
             "  SNMPv3 at 50 ms, no loss: %d round trips on a first connection (goal at "
             "most 3): %s; %d on a later one (goal at most 2): %s\n",
@@ -409,13 +425,13 @@ int RunNetTable(int argc, wchar_t** argv) {
 
     std::printf(
         "A property sheet on a slow, lossy network (bench/net/relay.py between module "
-        "and printer; %d sheets a cell after a first one; losses seeded from %d)\n\n",
+        "and printer; %d sheets a cell, the cells taking turns; losses seeded from %d)\n\n",
         sheets, seed);
     std::printf(
         "| Printer | Round trip | Loss | Requests per sheet | Round trips per sheet | "
         "Median | 95th percentile | Floor | Lost | Resent | Failed |\n");
     std::printf("|---|---|---|---|---|---|---|---|---|---|---|\n");
-    std::map<std::string, std::vector<Cell>> results;
+    std::map<std::string, RowResult> results;
     std::map<std::string, double> loopback;  // each row's median at 0 ms and no loss
     int status = 0;
     for (const Row& row : table) {
@@ -439,19 +455,19 @@ int RunNetTable(int argc, wchar_t** argv) {
                 continue;
             }
         }
-        int cellNumber = 0;
-        for (const int roundTrip : roundTrips) {
-            for (const int loss : losses) {
-                // Every row meets the same losses in the same cell.
-                Cell cell = RunCell(relay, row, roundTrip, loss, seed + cellNumber++, sheets);
-                if (roundTrip == 0 && loss == 0 && cell.problem.empty()) {
-                    loopback[row.key] = Summarise(cell).median;
-                }
-                const auto known = loopback.find(row.key);
-                PrintCell(row, cell, known == loopback.end() ? 0 : known->second);
-                status |= !cell.problem.empty();
-                results[row.key].push_back(std::move(cell));
+        RowResult& result = results[row.key] = RunRow(relay, row, roundTrips, losses, seed, sheets);
+        for (const Cell& cell : result.cells) {
+            if (cell.roundTripMs == 0 && cell.lossPercent == 0 && !cell.sheets.empty()) {
+                loopback[row.key] = Summarise(cell).median;
             }
+        }
+        for (const Cell& cell : result.cells) {
+            const auto known = loopback.find(row.key);
+            PrintCell(row, cell, known == loopback.end() ? 0 : known->second);
+        }
+        if (!result.problem.empty()) {
+            std::printf("| %s | %s |\n", row.label, result.problem.c_str());
+            status = 1;
         }
         if (!pinned.empty()) {
             vyxserve::ForgetPin(pinned);
@@ -459,7 +475,19 @@ int RunNetTable(int argc, wchar_t** argv) {
     }
     std::printf(
         "\nFloor: the sheet's round trips times the round trip, plus its median at 0 ms "
-        "and no loss.\nGoals at a 50 ms round trip\n");
+        "and no loss.\nFirst connection in the process (the module loaded afresh; "
+        "%d ms, no loss):",
+        *std::max_element(roundTrips.begin(), roundTrips.end()));
+    const char* separator = "";
+    for (const Row& row : table) {
+        if (const auto result = results.find(row.key); result != results.end()) {
+            const Sheet& first = result->second.first;
+            std::printf("%s %s %d round trips, %s", separator, row.label, first.relay.roundTrips,
+                        Ms(first.seconds).c_str());
+            separator = ";";
+        }
+    }
+    std::printf("\nGoals at a 50 ms round trip\n");
     PrintGoals(results, loopback);
     std::printf("The table took %.0f s.\n", Now() - start);
     return status;
