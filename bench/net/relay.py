@@ -309,8 +309,10 @@ class TcpLink:
     def connect_printer(self):
         if self.closed:
             return
+        self.printer = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
         try:
-            self.printer = socket.create_connection(self.listener.printer, timeout=2)
+            self.printer.settimeout(2)  # loopback: refused or taken at once
+            self.printer.connect(self.listener.printer)
         except OSError:
             self.close()
             return
