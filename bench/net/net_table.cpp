@@ -101,19 +101,19 @@ struct RelayCount {
 };
 
 bool ParseCount(const std::string& line, RelayCount& count) {
+    const std::map<std::string, int*> numbers = {{"roundtrips", &count.roundTrips},
+                                                 {"requests", &count.requests},
+                                                 {"resent", &count.resent},
+                                                 {"connections", &count.connections},
+                                                 {"lost", &count.lost}};
     std::istringstream words(line);
-    int fields = 0;
+    std::size_t fields = 0;
     for (std::string word; words >> word;) {
         const std::size_t equals = word.find('=');
         if (equals == std::string::npos) {
             return false;
         }
         const std::string name = word.substr(0, equals), value = word.substr(equals + 1);
-        const std::map<std::string, int*> numbers = {{"roundtrips", &count.roundTrips},
-                                                     {"requests", &count.requests},
-                                                     {"resent", &count.resent},
-                                                     {"connections", &count.connections},
-                                                     {"lost", &count.lost}};
         if (const auto number = numbers.find(name); number != numbers.end()) {
             *number->second = std::atoi(value.c_str());
             ++fields;
@@ -124,7 +124,7 @@ bool ParseCount(const std::string& line, RelayCount& count) {
             }
         }
     }
-    return fields == 5;
+    return fields == numbers.size();
 }
 
 // ---- Rows and cells --------------------------------------------------------------------------
@@ -209,9 +209,11 @@ RowResult RunRow(RelayControl& relay, const Row& row, const std::vector<int>& ro
         for (int i = 0; i < count && result.problem.empty(); ++i) {
             for (std::size_t c = 0; c < result.cells.size() && result.problem.empty(); ++c) {
                 Cell& cell = result.cells[c];
-                RunSheet(relay, handle, row, cell.roundTripMs, cell.lossPercent,
-                         seed + 1 + static_cast<int>(c) * 1000 + i, cell.sheets.emplace_back(),
-                         result.problem);
+                if (!RunSheet(relay, handle, row, cell.roundTripMs, cell.lossPercent,
+                              seed + 1 + static_cast<int>(c) * 1000 + i, cell.sheets.emplace_back(),
+                              result.problem)) {
+                    cell.sheets.pop_back();
+                }
             }
         }
     }
