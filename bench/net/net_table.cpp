@@ -142,7 +142,7 @@ struct Sheet {
     double seconds = 0;
     int httpRequests = 0;  // counted at WinHttpSendRequest: written, and refused before that
     int httpRefused = 0;
-    bool failed = false;
+    std::string failure;  // the first call that answered otherwise than on loopback
     RelayCount relay;
 };
 
@@ -177,7 +177,7 @@ bool RunSheet(RelayControl& relay, BiDiHandle* handle, const Row& row, int round
     sheet.seconds = Now() - start;
     sheet.httpRefused = g_seen.refused - refusedBefore;
     sheet.httpRequests = g_seen.count - before - sheet.httpRefused;
-    sheet.failed = !dumper.failure.empty();
+    sheet.failure = dumper.failure;
     g_seen.bodies.clear();
     if (!ParseCount(relay.Ask("count"), sheet.relay)) {
         problem = "the relay did not count";
@@ -298,7 +298,7 @@ void PrintCell(const Row& row, const Cell& cell, double loopback) {
         lost += sheet.relay.lost;
         hit += sheet.relay.lost > 0;
         resent += sheet.relay.resent;
-        failed += sheet.failed;
+        failed += !sheet.failure.empty();
     }
     const Summary summary = Summarise(cell);
     std::string requestText = Spread(requests);
@@ -489,7 +489,21 @@ int RunNetTable(int argc, wchar_t** argv) {
             separator = ";";
         }
     }
-    std::printf("\nGoals at a 50 ms round trip\n");
+    std::printf("\n");
+    for (const Row& row : table) {
+        if (const auto result = results.find(row.key); result != results.end()) {
+            for (const Cell& cell : result->second.cells) {
+                for (const Sheet& sheet : cell.sheets) {
+                    if (!sheet.failure.empty()) {
+                        std::printf("Failed: %s, %d ms, %d %%: %s after %s\n", row.label,
+                                    cell.roundTripMs, cell.lossPercent, sheet.failure.c_str(),
+                                    Ms(sheet.seconds).c_str());
+                    }
+                }
+            }
+        }
+    }
+    std::printf("Goals at a 50 ms round trip\n");
     PrintGoals(results, loopback);
     std::printf("The table took %.0f s.\n", Now() - start);
     return status;
