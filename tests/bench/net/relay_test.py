@@ -14,6 +14,7 @@ import unittest
 HERE = os.path.dirname(os.path.abspath(__file__))
 RELAY = os.path.join(HERE, '..', '..', '..', 'bench', 'net', 'relay.py')
 sys.path.insert(0, os.path.dirname(RELAY))
+sys.dont_write_bytecode = True  # nothing of the test's left in the source tree
 from relay import message_key  # noqa: E402
 
 
