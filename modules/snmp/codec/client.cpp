@@ -57,8 +57,9 @@ struct Client::Flight {
     std::uint64_t firstSent = 0, lastSent = 0, deadline = 0;
     std::uint32_t sends = 0;
     std::uint64_t burst = 0;              // of its last sending
-    bool siblingAnswered = false;         // a request sent with it or after it has been answered...
-    std::uint64_t siblingAnsweredAt = 0;  // ...then
+    // When it counts as dropped: a request sent with it or after it was answered, and as long
+    // again as that one took has passed (kNever until then).
+    std::uint64_t droppedAt = kNever;
     // What came back that was not its answer.
     bool garbled = false, unverified = false, otherwiseBad = false;
     bool resentStale = false;  // version 3: its one resend after a stale clock is spent
@@ -172,18 +173,12 @@ void Client::SendFlight(Flight& flight, std::uint64_t now) {
     flight.lastSent = now;
     flight.burst = burst_;
     flight.waiting = false;
-    flight.siblingAnswered = false;
+    flight.droppedAt = kNever;
 }
 
 std::uint64_t Client::LateAt(const Flight& flight) const {
-    std::uint64_t late = flight.lastSent + roundTrips_.LateAfter(flight.sends);
-    if (flight.siblingAnswered) {
-        // An agent answers what it is sent about in turn: when one sent with this one or after
-        // it has been answered and a round trip more has passed, this one was dropped.
-        late = std::min<std::uint64_t>(
-            late, flight.siblingAnsweredAt + std::max<std::uint32_t>(1, roundTrips_.smoothed()));
-    }
-    return late;
+    return std::min<std::uint64_t>(flight.lastSent + roundTrips_.LateAfter(flight.sends),
+                                   flight.droppedAt);
 }
 
 bool Client::Occupied(const Flight& except, std::uint64_t now) const {
@@ -208,9 +203,8 @@ void Client::SendDue(std::uint64_t now) {
         if (flight.waiting ? !sendable : now < LateAt(flight)) {
             continue;
         }
-        if (!flight.waiting && flight.siblingAnswered &&
-            now >= flight.siblingAnsweredAt + std::max<std::uint32_t>(1, roundTrips_.smoothed())) {
-            // Dropped while the agent was busy with its sibling: from now on one at a time.
+        if (!flight.waiting && now >= flight.droppedAt) {
+            // Dropped while the agent was busy with another: from now on one at a time.
             oneAtATime_ = true;
         }
         if (oneAtATime_ && Occupied(flight, now)) {
@@ -280,14 +274,22 @@ void Client::EndPastDeadlines(std::uint64_t now) {
 
 void Client::Answered(Flight& flight, std::uint64_t now) {
     transport_.Confirm();
-    if (flight.sends == 1) {
-        roundTrips_.Measure(now - flight.firstSent);
+    if (now >= flight.droppedAt) {
+        // Answered after all, and not sent again: the agent had queued it, not dropped it.
+        oneAtATime_ = false;
     }
+    const std::uint64_t took = flight.sends == 1 ? now - flight.firstSent : roundTrips_.smoothed();
+    if (flight.sends == 1) {
+        roundTrips_.Measure(took);
+    }
+    // An agent answers what it is sent in turn: one that queues a request behind this one answers
+    // it within about as long again as this one took (or the round trip, if that is longer); one
+    // that drops what comes while it is busy never does.
+    const std::uint64_t wait = std::max<std::uint64_t>({1, took, roundTrips_.smoothed()});
     for (auto& other : flights_) {
         if (other.get() != &flight && !other->ended && !other->waiting &&
-            other->burst <= flight.burst && !other->siblingAnswered) {
-            other->siblingAnswered = true;
-            other->siblingAnsweredAt = now;
+            other->burst <= flight.burst && other->droppedAt == kNever) {
+            other->droppedAt = now + wait;
         }
     }
 }

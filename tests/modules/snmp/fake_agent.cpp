@@ -269,7 +269,14 @@ bool FakeAgent::AnswerAt(std::uint64_t& at) {
 }
 
 void FakeAgent::Reply(Bytes bytes) {
-    if (answering_ && !Lost()) {
+    if (!answering_) {
+        return;
+    }
+    // A longer answer takes longer to make.
+    const std::uint64_t making = bytes.size() * serviceMsPerKiB / 1024;
+    busyUntil_ += making;
+    answerAt_ += making;
+    if (!Lost()) {
         queue_.push_back(Queued{answerAt_, std::move(bytes)});
     }
 }

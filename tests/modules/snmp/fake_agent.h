@@ -52,6 +52,7 @@ class FakeAgent : public vyxsnmp::Datagrams {
     enum class Busy { kParallel, kQueues, kDrops };
     std::uint32_t roundTripMs = 0;
     std::uint32_t serviceMs = 0;
+    std::uint32_t serviceMsPerKiB = 0;  // and so much more for each KiB of its answer
     Busy busy = Busy::kParallel;
     // Each datagram, either way, lost with this chance in a thousand, drawn from `seed`.
     std::uint32_t lossPerMille = 0;
