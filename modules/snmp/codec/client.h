@@ -113,8 +113,9 @@ class Client {
     Refusal refusal() const { return refusal_; }
     // Datagrams sent so far, resends and discovery included.
     std::uint32_t sent() const { return sent_; }
-    // Whether the agent has been seen to drop a request sent while it was busy with another,
-    // so that this client sends one at a time from then on.
+    // Whether the agent has been seen to drop a request sent while it was busy with another, so
+    // that this client sends one at a time (until an answer that came after all shows the agent
+    // had queued it).
     bool oneAtATime() const { return oneAtATime_; }
     const RoundTrips& roundTrips() const { return roundTrips_; }
     const ClientSettings& settings() const { return settings_; }
