@@ -73,9 +73,7 @@ TEST(Binary, IsADllOfThisArchitecture) {
     const HMODULE module = LoadLibraryW(LibraryPath().c_str());
     ASSERT_NE(module, nullptr);
     const ImageView image(module);
-    const WORD machine =
-        vyxtest::layout::kIs64Bit ? IMAGE_FILE_MACHINE_AMD64 : IMAGE_FILE_MACHINE_I386;
-    EXPECT_EQ(image.nt->FileHeader.Machine, machine);
+    EXPECT_EQ(image.nt->FileHeader.Machine, vyxtest::layout::kImageMachine);
     EXPECT_EQ(image.nt->OptionalHeader.Magic, vyxtest::layout::kIs64Bit
                                                   ? IMAGE_NT_OPTIONAL_HDR64_MAGIC
                                                   : IMAGE_NT_OPTIONAL_HDR32_MAGIC);

@@ -1,6 +1,6 @@
 #!/bin/sh
 # Makes a wine prefix for ARM64 programs once, through the arm64 wine of tools/arm64/wine.sh
-# (TOOLS, the folder it lives in), the same way tools/wine/prefix.sh makes the others: whole in
+# (fetched into TOOLS when it is not there yet), the same way tools/wine/prefix.sh makes the others: whole in
 # a scratch folder beside its place, then renamed into place; a build tree's own prefix (one
 # beside its CMakeCache.txt) also gets drive D: beside it and drive X: as the build tree. A
 # prefix that is there already is used as it is when ARM64 wine made it; one of another wine is
@@ -8,6 +8,7 @@
 #   prefix.sh TOOLS PREFIX
 set -eu
 [ $# -eq 2 ] || { echo "usage: prefix.sh TOOLS PREFIX" >&2; exit 2; }
+"$(dirname "$0")/wine.sh" "$1"
 wine=$1/wine/root/usr/lib/wine
 prefix=$2
 tree=$(dirname "$prefix")

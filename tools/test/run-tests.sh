@@ -1,6 +1,8 @@
 #!/bin/sh
 # The test runs of `make test` and `make test-x86-emulated`, over build folders already built.
-#   run-tests.sh all <x86 build> <x64 build>    every test of both folders, x86 first
+#   run-tests.sh all <x86 build> <x64 build> [<arm64 build>]
+#                                               every test of the x86 and x64 folders, x86 first;
+#                                               then the ARM64 folder's core (below)
 #   run-tests.sh x86-emulated <x86 build>       the x86 entries that `all` leaves out where the
 #                                               host runs no 32-bit code, in the emulated machine
 # Where the host runs 32-bit code (tools/host/x86-mode.sh), `all` runs every x86 entry natively.
@@ -87,14 +89,47 @@ x86_suite() {
     esac
 }
 
+# ---- ARM64 ----------------------------------------------------------------------------------
+# The ARM64 folder: its entries that run no ARM64 program (the binaries' machine, exports, imports
+# and import library names, the headers for the MSVC ABI and the layouts compiled into them), then
+# those labelled arm64-core (tests/arm64/CMakeLists.txt) under qemu-user emulation
+# (tools/arm64/run.sh). Where this host cannot run them, the summary says "built and checked, not
+# run" and why. The summary counts what ctest ran and passed, fixtures included.
+
+# counted <log>: "passed total" from a ctest log's closing line.
+counted() {
+    sed -n 's/^[0-9]*% tests passed, \([0-9]*\) tests* failed out of \([0-9]*\)$/\1 \2/p' "$1" |
+        tail -n 1 | awk '{ print $2 - $1, $2 }'
+}
+arm64_suite() {
+    arm64=$(cd "$1" && pwd)
+    start=$(now)
+    echo "==== arm64 tests ($1) that run no ARM64 program"
+    # The test printers' start and stop serve the programs only.
+    ctest_in "$arm64" -LE arm64-run -E '_(start|stop)$' -O "$arm64/arm64-checks.log"
+    set -- $(counted "$arm64/arm64-checks.log")
+    checks="${1:-0} of ${2:-0} checks passed"
+    tools=$(sed -n 's/^VYX_ARM64_TOOLS:[A-Z]*=//p' "$arm64/CMakeCache.txt")
+    if ! problem=$("$root/tools/arm64/wine.sh" "$tools" 2>&1); then
+        note "arm64 programs: built and checked ($checks), not run: $(echo "$problem" | tail -n 1) ($(($(now) - start)) s)"
+        return
+    fi
+    echo "==== arm64 tests ($1) under qemu-user emulation: the core programs in code page 1252"
+    ctest_in "$arm64" -L arm64-core -O "$arm64/arm64-core.log"
+    set -- $(counted "$arm64/arm64-core.log")
+    note "arm64 programs: run under qemu-user emulation: ${1:-0} of ${2:-0} entries passed (the core programs in code page 1252, the MSVC-ABI caller, the runner, bidiprobe against the simulated, IPP and SNMP printers, with their fixtures); $checks without running ($(($(now) - start)) s)"
+}
+
 case "${1:-}" in
     all)
-        [ $# -eq 3 ] || { echo "usage: run-tests.sh all <x86 build> <x64 build>" >&2; exit 2; }
+        [ $# -eq 3 ] || [ $# -eq 4 ] ||
+            { echo "usage: run-tests.sh all <x86 build> <x64 build> [<arm64 build>]" >&2; exit 2; }
         x86_suite "$2"
         start=$(now)
         echo "==== x64 tests ($3): through wine's 64-bit loader"
         ctest_in "$3"
         note "x64 programs: run natively: $(entries "$3") entries ($(($(now) - start)) s)"
+        [ $# -eq 4 ] && arm64_suite "$4"
         secrets=$("$here/no-secrets.sh" "$2" "$3") || status=1
         note "$secrets"
         ;;
