@@ -6,7 +6,7 @@
 # this project and most drivers take it: its full form only costs parsing time here.
 #   check-headers.sh x86|x64|arm64 <include dir> <test windows.h dir> <gcc> <g++> <clang> <mingw sysroot>
 set -u
-arch=$1 include=$2 testinclude=$3 gcc=$4 gxx=$5 clang=$6 sysroot=$7
+arch=$1 include=$2 testinclude=$3 gcc=$4 gxx=$5 clang=$6 sysroot=${7:-}
 case "$arch" in
     x86) mingw=i686-w64-windows-gnu msvc=i686-pc-windows-msvc ;;
     x64) mingw=x86_64-w64-windows-gnu msvc=x86_64-pc-windows-msvc ;;

@@ -12,10 +12,13 @@ set -eu
 suite=trixie
 keyring=/usr/share/keyrings/debian-archive-trixie-stable.gpg
 wine_version=10.0~repack-6
-# The C runtime and libgcc that wine's loader, server and unix libraries link (nothing else: the
-# rest they open only for graphics, sound and devices). A newer point release of Debian 13 may
-# have replaced these versions in the archive; then its current ones are taken, and said.
-runtime="libc6=2.41-12+deb13u5 libgcc-s1=14.2.0-19"
+# The C runtime and libgcc that wine's loader, server and unix libraries link, and GnuTLS with
+# what it links, which wine's bcrypt and secur32 open for ciphers and TLS (nothing else: the rest
+# they open only for graphics, sound and devices). A newer point release of Debian 13 may have
+# replaced these versions in the archive; then its current ones are taken, and said.
+runtime="libc6=2.41-12+deb13u5 libgcc-s1=14.2.0-19 libgnutls30t64=3.8.9-3+deb13u4
+    libffi8=3.4.8-2 libgmp10=2:6.3.0+dfsg-3 libhogweed6t64=3.10.1-1 libidn2-0=2.3.8-2
+    libnettle8t64=3.10.1-1 libp11-kit0=0.25.5-3 libtasn1-6=4.20.0-2+deb13u1 libunistring5=1.3-2"
 mkdir -p "$1"
 tools=$(cd "$1" && pwd)
 wine="$tools/wine"
