@@ -5,163 +5,32 @@
 // snmp-v3-users.txt beside the benchmark, its passwords stored in the credential store for the
 // run's length.
 //   vyxnetbench --ipp PORT [--snmp PORT --community NAME [--v3-user NAME]] [--rounds N]
+// With --table, the property sheet on a slow, lossy network instead (net_table.cpp).
 #include <winsock2.h>
 #include <windows.h>
-#include <winhttp.h>
 #include <vyxbidi.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <functional>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "../sampling.h"
-#include "credentials.h"
 #include "http_transport.h"
-#include "import_patch.h"
 #include "ipp_mapping.h"
+#include "net_table.h"
 #include "printer_mib.h"
+#include "sheet.h"
 #include "udp_channel.h"
 
 namespace {
 
 using namespace bench;
 
-// ---- Requests seen at the module's imports -------------------------------------------------
-// The module is the library's business, so the benchmark counts what it sends where it leaves
-// the process: WinHttpSendRequest for IPP, send for SNMP. What is sent is kept, so that the
-// floor can send the very same bytes.
-
-struct Seen {
-    int count = 0;
-    std::vector<std::string> bodies;
-};
-Seen g_seen;
-
-using PFN_SendRequest = BOOL(WINAPI*)(HINTERNET, LPCWSTR, DWORD, LPVOID, DWORD, DWORD, DWORD_PTR);
-using PFN_Send = int(WSAAPI*)(SOCKET, const char*, int, int);
-PFN_SendRequest g_sendRequest = nullptr;
-PFN_Send g_send = nullptr;
-
-BOOL WINAPI CountedSendRequest(HINTERNET request, LPCWSTR headers, DWORD headersLength,
-                               LPVOID body, DWORD bodyLength, DWORD total, DWORD_PTR context) {
-    ++g_seen.count;
-    g_seen.bodies.emplace_back(static_cast<const char*>(body), bodyLength);
-    return g_sendRequest(request, headers, headersLength, body, bodyLength, total, context);
-}
-
-int WSAAPI CountedSend(SOCKET s, const char* data, int length, int flags) {
-    ++g_seen.count;
-    g_seen.bodies.emplace_back(data, length > 0 ? length : 0);
-    return g_send(s, data, length, flags);
-}
-
-bool PatchModule(HMODULE module) {
-    if (void** slot = vyximport::ImportSlot(module, "WINHTTP.dll", "WinHttpSendRequest")) {
-        g_sendRequest = reinterpret_cast<PFN_SendRequest>(
-            vyximport::SwapSlot(slot, reinterpret_cast<void*>(&CountedSendRequest)));
-        return true;
-    }
-    if (void** slot = vyximport::ImportSlot(module, "WS2_32.dll", "send")) {
-        g_send = reinterpret_cast<PFN_Send>(
-            vyximport::SwapSlot(slot, reinterpret_cast<void*>(&CountedSend)));
-        return true;
-    }
-    return false;
-}
-
-// ---- One dump: bidiprobe's calls, in its order ---------------------------------------------
-
-// Requests made at each step of a dump; a step that is not a snapshot point must make none.
-struct DumpCounts {
-    int connect = 0, colourOpen = 0, colourCalls = 0, attributeOpen = 0, attributeCalls = 0,
-        email = 0, templates = 0, rest = 0;
-    int total() const {
-        return connect + colourOpen + colourCalls + attributeOpen + attributeCalls + email +
-               templates + rest;
-    }
-};
-
-struct Dumper {
-    BiDiHandle* handle;
-    std::wstring first, second;
-    LONG emailExpected;  // what Misc_GetEMailNotification answers for this printer
-    std::string failure;
-
-    bool Check(LONG result, const char* call, LONG expected = BIDI_OK) {
-        if (result != expected && failure.empty()) {
-            failure = std::string(call) + " returned " + std::to_string(result);
-        }
-        return result == expected;
-    }
-
-    // Runs one dump; `counts` gets the requests of each step.
-    void Run(DumpCounts& counts) {
-        int mark = g_seen.count;
-        auto step = [&mark](int& into) {
-            into += g_seen.count - mark;
-            mark = g_seen.count;
-        };
-        Check(VyxBiDi_Connect(handle, first.c_str(), second.c_str()), "VyxBiDi_Connect");
-        step(counts.connect);
-
-        Check(ClrBiDi_OpenSession(handle, L"", L"", L"", L"", L"", L""), "ClrBiDi_OpenSession");
-        step(counts.colourOpen);
-        FeatureList* list = nullptr;
-        if (Check(ClrBiDi_GetFeatureList(handle, &list), "ClrBiDi_GetFeatureList")) {
-            for (SHORT i = 0; i < list->featureCount; ++i) {
-                FeatureInfo* info = nullptr;
-                Check(ClrBiDi_GetFeatureInfo(handle, list->features[i]->first, &info),
-                      "ClrBiDi_GetFeatureInfo");
-                ClrBiDi_DeleteFeatureInfo(handle, &info);
-            }
-        }
-        ClrBiDi_DeleteFeatureList(handle, &list);
-        Check(ClrBiDi_CloseSession(handle), "ClrBiDi_CloseSession");
-        step(counts.colourCalls);
-
-        Check(Attrib_OpenSession(handle, nullptr, nullptr), "Attrib_OpenSession");
-        step(counts.attributeOpen);
-        TrayRecord* trays = nullptr;
-        TonerRecord* toners = nullptr;
-        InstallablesRecord* installables = nullptr;
-        LONG count = 0;
-        DWORD presence = 0;
-        Check(Attrib_GetPaperConsumables(handle, &trays, &count), "Attrib_GetPaperConsumables");
-        Attrib_FreePaperConsBuffers(handle, &trays);
-        Check(Attrib_GetTonerConsumables(handle, &toners, &count), "Attrib_GetTonerConsumables");
-        Attrib_FreeTonerConsBuffers(handle, &toners);
-        // Not every option is fitted, so this may answer BIDI_ERR_FAILED only if none is.
-        Check(Attrib_GetInstallableOptions(handle, &installables, &presence),
-              "Attrib_GetInstallableOptions");
-        Attrib_FreeInstallablesBuffers(handle, &installables);
-        Check(Attrib_CloseSession(handle), "Attrib_CloseSession");
-        step(counts.attributeCalls);
-
-        Check(Misc_GetEMailNotification(handle, nullptr), "Misc_GetEMailNotification",
-              emailExpected);
-        step(counts.email);
-
-        TemplateList templates{};
-        Check(JobTplate_GetAll(handle, &templates), "JobTplate_GetAll");
-        JobTplate_GetAll_Free(handle, &templates);
-        step(counts.templates);
-
-        Check(VyxBiDi_Disconnect(handle), "VyxBiDi_Disconnect");
-        step(counts.rest);
-    }
-};
-
 // ---- Floors: the same requests, raw, through the module's own transports -----------------
-
-std::string Narrow(const std::wstring& text) {
-    return std::string(text.begin(), text.end());  // the benchmark's URIs are ASCII
-}
 
 std::function<void()> IppFloor(const std::wstring& uri, const std::vector<std::string>& bodies,
                                std::string& failure) {
@@ -203,13 +72,6 @@ std::function<void()> SnmpFloor(const std::wstring& printer,
 
 // ---- The report ------------------------------------------------------------------------------
 
-std::wstring Beside(const wchar_t* name) {
-    wchar_t path[MAX_PATH];
-    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder(path, length < MAX_PATH ? length : 0);
-    return folder.substr(0, folder.find_last_of(L'\\') + 1) + name;
-}
-
 std::string Time(double seconds) {
     char text[32];
     std::snprintf(text, sizeof text, "%.2f ms", seconds * 1e3);
@@ -221,7 +83,7 @@ struct Printer {
     const wchar_t* module;  // the folder beside the benchmark that holds its VYXBIDI.SNM
     std::wstring first, second;
     LONG emailExpected;
-    int requestGoal;        // at most this many requests per dump: the connection's snapshot
+    int requestGoal;  // at most this many requests per dump: the connection's snapshot
     bool ipp;
 };
 
@@ -251,11 +113,12 @@ int Measure(const Printer& printer, const Settings& settings) {
     const std::string failure = !dumper.failure.empty() ? dumper.failure : floorFailure;
     const bool steady = again.total() % counts.total() == 0;  // every dump asks as much
     std::printf("%s\n", printer.label);
-    std::printf("  requests per dump        %d (connect %d, colour session %d + %d, attribute "
-                "session %d + %d, e-mail %d, templates %d, disconnect %d)%s\n",
-                counts.total(), counts.connect, counts.colourOpen, counts.colourCalls,
-                counts.attributeOpen, counts.attributeCalls, counts.email, counts.templates,
-                counts.rest, steady ? "" : "; NOT the same in every dump");
+    std::printf(
+        "  requests per dump        %d (connect %d, colour session %d + %d, attribute "
+        "session %d + %d, e-mail %d, templates %d, disconnect %d)%s\n",
+        counts.total(), counts.connect, counts.colourOpen, counts.colourCalls, counts.attributeOpen,
+        counts.attributeCalls, counts.email, counts.templates, counts.rest,
+        steady ? "" : "; NOT the same in every dump");
     std::printf("  requests outside a snapshot point: %d (goal 0: %s)\n",
                 counts.colourCalls + counts.attributeCalls + counts.email + counts.rest,
                 counts.colourCalls + counts.attributeCalls + counts.email + counts.rest == 0
@@ -277,48 +140,6 @@ int Measure(const Printer& printer, const Settings& settings) {
         return 1;
     }
     return 0;
-}
-
-// Stores `user` of snmp-v3-users.txt (beside the benchmark) for `printer`, with both passwords;
-// the credential goes when the object does.
-class StoredV3User {
-  public:
-    StoredV3User(const std::wstring& printer, const std::string& user) {
-        vyxsnmp::Endpoint endpoint;
-        vyxsnmp::ParsePrinter(Narrow(printer), endpoint);
-        uri_ = vyxsnmp::NormalisedUri(endpoint);
-        std::ifstream file(Narrow(Beside(L"snmp-v3-users.txt")));
-        for (std::string line; std::getline(file, line);) {
-            std::istringstream fields(line);
-            std::string name, auth, authPassword, priv, privPassword;
-            if (fields >> name >> auth >> authPassword >> priv >> privPassword && name == user) {
-                vyxserve::StoredCredential credential;
-                credential.user = std::wstring(user.begin(), user.end());
-                credential.secrets.emplace_back(authPassword.data(), authPassword.size());
-                credential.secrets.emplace_back(privPassword.data(), privPassword.size());
-                stored_ = vyxserve::WriteCredential(uri_, credential) == 0;
-            }
-        }
-    }
-    ~StoredV3User() {
-        if (stored_) {
-            vyxserve::DeleteCredential(uri_);
-        }
-    }
-    bool stored() const { return stored_; }
-
-  private:
-    std::string uri_;
-    bool stored_ = false;
-};
-
-std::wstring Argument(int argc, wchar_t** argv, const wchar_t* name) {
-    for (int i = 1; i + 1 < argc; ++i) {
-        if (std::wcscmp(argv[i], name) == 0) {
-            return argv[i + 1];
-        }
-    }
-    return {};
 }
 
 // For the native peers (ipptool, snmpbulkwalk) run beside the benchmark: the attributes of the
@@ -356,6 +177,9 @@ int wmain(int argc, wchar_t** argv) {
         PrintPeerQueries();
         return 0;
     }
+    if (!Argument(argc, argv, L"--table").empty()) {
+        return RunNetTable(argc, argv);
+    }
     Settings settings;
     settings.batchSeconds = 0;  // a dump is long enough to be timed alone
     if (const std::wstring rounds = Argument(argc, argv, L"--rounds"); !rounds.empty()) {
@@ -371,10 +195,10 @@ int wmain(int argc, wchar_t** argv) {
                           settings);
     }
     if (!snmp.empty()) {
-        status |= Measure({"SNMP module, snmpsimd (colour MFP)", L"snmp",
-                           L"snmp://127.0.0.1:" + snmp, L"community=" + community, 0x220A, 4,
-                           false},
-                          settings);
+        status |=
+            Measure({"SNMP module, snmpsimd (colour MFP)", L"snmp", L"snmp://127.0.0.1:" + snmp,
+                     L"community=" + community, 0x220A, 4, false},
+                    settings);
     }
     const std::wstring v3User = Argument(argc, argv, L"--v3-user");
     if (!snmp.empty() && !v3User.empty()) {

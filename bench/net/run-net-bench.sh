@@ -2,9 +2,11 @@
 # The property-sheet benchmark: starts the local printers (ippeveprinter, snmpsimd) on free
 # loopback ports, runs vyxnetbench under wine against them, times the native peers (ipptool for
 # one Get-Printer-Attributes of the same attributes, snmpbulkwalk of the same tables, whose
-# requests it also counts), and stops the printers by PID. The SNMP printer is dumped over
-# version 2c and over SNMPv3 at authPriv (a test user of tests/modules/snmp/v3-users.txt).
-#   run-net-bench.sh BUILD_DIR [vyxnetbench options]
+# requests it also counts), then starts the impairment relay (relay.py) between the modules and
+# the same printers and runs vyxnetbench's table of a slow, lossy network through it; stops the
+# relay and the printers by PID. The SNMP printer is dumped over version 2c and over SNMPv3 at
+# authPriv (a test user of tests/modules/snmp/v3-users.txt).
+#   run-net-bench.sh BUILD_DIR [vyxnetbench options: both parts get them all]
 set -eu
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build=$(cd "$1" && pwd)
@@ -13,7 +15,10 @@ state="$build/bench/net-peers"
 community=colour-mfp
 export WINEPREFIX="$build/wineprefix"
 
+relay_pid=""
 stop() {
+    [ -z "$relay_pid" ] || kill "$relay_pid" 2>/dev/null || true
+    rm -f "$build/bench/snmp-v3-users.txt"
     "$root/tests/modules/ipp/peers.sh" stop "$state/ipp" >/dev/null 2>&1 || true
     /usr/bin/python3 "$root/tests/modules/snmp/agents.py" stop "$state/snmp" >/dev/null 2>&1 || true
 }
@@ -30,7 +35,6 @@ cp "$root/tests/modules/snmp/v3-users.txt" snmp-v3-users.txt
 "$root/tools/wine/run.sh" ./vyxnetbench.exe --ipp "$ipp_port" --snmp "$snmp_port" \
     --community "$community" --v3-user vyx-sha-aes "$@" | tee "$state/report" |
     grep -v '^  REQUESTS='
-rm -f snmp-v3-users.txt
 queries=$("$root/tools/wine/run.sh" ./vyxnetbench.exe --peer-queries | tr -d '\r')
 attributes=$(echo "$queries" | sed -n 's/^IPP_ATTRIBUTES=//p')
 tables=$(echo "$queries" | sed -n 's/^SNMP_TABLES=//p')
@@ -88,3 +92,19 @@ verdict="not met"
 [ "$snmp_requests" -le "$goal" ] && verdict=met
 printf '  SNMP requests per dump %s against at most %s (twice snmpbulkwalk): %s\n' \
     "$snmp_requests" "$goal" "$verdict"
+
+# The same printers behind the relay, which ends with this script at the latest.
+relay_ports="$state/relay-ports"
+rm -f "$relay_ports"
+/usr/bin/python3 "$root/bench/net/relay.py" --ports-file "$relay_ports" \
+    --tcp "ipp=127.0.0.1:$ipp_port" --udp "snmp=127.0.0.1:$snmp_port" --parent $$ &
+relay_pid=$!
+for _ in $(seq 100); do
+    [ -f "$relay_ports" ] && break
+    sleep 0.1
+done
+relay_port() { sed -n "s/^$1=//p" "$relay_ports"; }
+echo
+"$root/tools/wine/run.sh" ./vyxnetbench.exe --table "$(relay_port control)" \
+    --relay-tcp "$(relay_port ipp)" --relay-udp "$(relay_port snmp)" \
+    --community "$community" --v3-user vyx-sha-aes "$@" | tr -d '\r'

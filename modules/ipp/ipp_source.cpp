@@ -18,8 +18,6 @@
 namespace vyxipp {
 namespace {
 
-constexpr LONG kNotConnected = 0x2001;  // shared with every module
-
 unsigned PartsOf(vyxserve::Scope scope) {
     switch (scope) {
         case vyxserve::Scope::kColour:
@@ -73,7 +71,7 @@ class IppSource : public vyxserve::Source {
 
     LONG Snapshot(vyxserve::Scope scope, vyxserve::Printer& printer) override {
         if (!transport_) {
-            return kNotConnected;
+            return vyxserve::kNotConnected;
         }
         const unsigned parts = PartsOf(scope);
         Message request = PrinterAttributesRequest(target_.uri, options_.user, parts, 0);
@@ -90,7 +88,7 @@ class IppSource : public vyxserve::Source {
                 bool& sent) override {
         sent = false;
         if (!transport_) {
-            return kNotConnected;
+            return vyxserve::kNotConnected;
         }
         Message request;
         if (!facts_.settable ||

@@ -234,6 +234,22 @@ bool AllDigits(const std::string& text) {
     return !text.empty() && text.size() <= 6 && std::all_of(text.begin(), text.end(), IsDigit);
 }
 
+// A keyword's letters and digits in lower case, its separators dropped: `tonerCartridge`,
+// `toner-cartridge` and `TONER_CARTRIDGE` are one keyword.
+std::string FoldedKeyword(const std::string& keyword) {
+    std::string folded;
+    for (const char c : keyword) {
+        if (IsLower(c) || IsDigit(c)) {
+            folded += c;
+        } else if (IsUpper(c)) {
+            folded += static_cast<char>(c - 'A' + 'a');
+        } else if (c != '-' && c != '_' && c != ' ') {
+            folded += c;  // anything else keeps the keyword apart from every registered one
+        }
+    }
+    return folded;
+}
+
 // A decimal number of a size name ("8.5", "210"), at most a few digits each side of the point.
 bool ParseDecimal(const std::string& text, double& value) {
     const std::size_t point = text.find('.');
@@ -455,12 +471,24 @@ const SupplyType* FindSupplyType(std::int64_t value) {
 }
 
 const SupplyType* FindSupplyType(const std::string& keyword) {
+    if (AllDigits(keyword)) {
+        return FindSupplyType(std::stoll(keyword));
+    }
+    const std::string folded = FoldedKeyword(keyword);
     for (const SupplyType& type : kSupplyTypes) {
-        if (keyword == type.keyword) {
+        if (!folded.empty() && folded == FoldedKeyword(type.keyword)) {
             return &type;
         }
     }
     return nullptr;
+}
+
+bool IsColorantSupply(const SupplyType* type, const std::string& colour) {
+    if (type && type->label[0] != '\0') {
+        return type->colorant;
+    }
+    const std::string lower = FoldedKeyword(colour);
+    return !lower.empty() && lower != "unknown" && lower != "nocolor" && lower != "none";
 }
 
 std::string ColourWord(const std::string& colour) {

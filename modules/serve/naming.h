@@ -53,7 +53,10 @@ std::string FinishingLabel(const std::string& keyword);
 std::string FinisherDeviceLabel(std::int64_t finDeviceType);
 std::string FinisherDeviceLabel(const std::string& keyword);
 
-// A kind of supply, by its Printer MIB number or its keyword (`toner`, `inkCartridge`).
+// A kind of supply, by its Printer MIB number or its keyword (`toner`, `inkCartridge`). A
+// keyword is found in any case and with or without separators, as printers write it
+// (`tonerCartridge`, `toner-cartridge` in marker-types, `TONER_CARTRIDGE`), and a number given
+// as the keyword (`21`) is read as the MIB's.
 struct SupplyType {
     std::int64_t value;  // PrtMarkerSuppliesTypeTC; 0 for a keyword the MIB does not number
     const char* keyword;
@@ -66,6 +69,12 @@ const SupplyType* FindSupplyType(const std::string& keyword);
 // A colour as a name reads in a supply's: "magenta" -> "Magenta", "light-cyan" -> "Light cyan";
 // empty for a colour that says nothing ("", "unknown", "no-color", "none").
 std::string ColourWord(const std::string& colour);
+
+// Whether a supply marks the page, and so leads the list: by its kind where its type names one
+// (toner and ink do; a drum, fuser or waste box does not); a supply whose type names no kind
+// (other, unknown, missing, a keyword no table knows) when it has a colour, as toners have and
+// maintenance kits have not. `colour` as the printer gives it (`cyan`, `#00FFFF`, `no-color`).
+bool IsColorantSupply(const SupplyType* type, const std::string& colour);
 
 // A supply named by its colour and the label of its type: "Magenta ink cartridge", "Cyan
 // supply" without a type, the type alone ("Drum") without a colour; empty without either.

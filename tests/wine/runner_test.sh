@@ -23,6 +23,8 @@ grep -qx "bits=$bits" "$scratch/out" || fail "not a $bits-bit process"
 tr -d "\r" <"$scratch/err" | grep -qx "to standard error" || fail "its error output was lost"
 if [ "${FRESH_PREFIX:-0}" = 1 ]; then
     grep -q '^#arch=win64' "$WINEPREFIX/system.reg" || fail "the new prefix is not a 64-bit one"
+    # Its server writes the registry as it goes away: stopped first, it leaves nothing behind.
+    /usr/lib/wine/wineserver64 -k 2>/dev/null || true
 fi
 rm -rf "$scratch"
 echo "runner_test: a $bits-bit program got its folder, code page, input and exit status"

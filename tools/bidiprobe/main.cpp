@@ -105,7 +105,7 @@ int Probe(int argc, wchar_t** argv) {
     WriteOut(options.json ? run.report.dump(2, ' ', false, Json::error_handler_t::replace) + "\n"
                           : RenderText(run.report));
     if (run.failure) {
-        WriteError("bidiprobe: " + run.failure->Message() + "\n");
+        WriteError("bidiprobe: " + run.failure->Explained() + "\n");
         const std::string advice = CallerPathAdvice(caller) + ModuleAdvice(options, caller);
         if (run.failure->exportName == "VyxBiDi_Initialize" && !run.failure->missing &&
             !advice.empty()) {

@@ -2,6 +2,7 @@
 #include "probe.h"
 
 #include "admin.h"
+#include "result_codes.h"
 #include "sections.h"
 #include "text.h"
 
@@ -131,6 +132,7 @@ ProbeRun RunProbe(const Library& library, const Options& options,
         } else {
             failed["result"] = ResultName(failure->result);
             failed["code"] = failure->result;
+            failed["meaning"] = MeaningOf(failure->result);
         }
     }
     report["failure"] = std::move(failed);

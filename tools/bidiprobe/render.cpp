@@ -76,9 +76,12 @@ class Writer {
         for (const Json& call : holder[key]) {
             const std::string name = call["export"].get<std::string>();
             const LONG code = call["code"].get<LONG>();
-            const std::string lacks =
-                call.contains("lacks") ? ": " + call["lacks"].get<std::string>() : "";
-            Line(indent + Pad(name, kCallColumn - indent.size()) + ResultText(code) + lacks);
+            // What the printer lacks where the result says only that, else what it means.
+            const std::string said = call.contains("lacks")     ? call["lacks"].get<std::string>()
+                                     : call.contains("meaning") ? call["meaning"].get<std::string>()
+                                                                : "";
+            Line(indent + Pad(name, kCallColumn - indent.size()) + ResultText(code) +
+                 (said.empty() ? "" : ": " + said));
         }
     }
 
@@ -330,7 +333,8 @@ std::string RenderText(const Json& report) {
     w.Line();
     const Json& failure = report["failure"];
     if (!failure.is_null()) {
-        w.Line("First failure: " + failure["message"].get<std::string>());
+        w.Line("First failure: " + failure["message"].get<std::string>() +
+               (failure.contains("meaning") ? ": " + failure["meaning"].get<std::string>() : ""));
     } else if (report["lacking"].empty()) {
         w.Line("Every call answered BIDI_OK.");
     } else {

@@ -3,6 +3,8 @@
 
 #include <cstdio>
 
+#include "result_codes.h"
+
 namespace bidiprobe {
 
 std::string ResultName(LONG result) {
@@ -32,6 +34,9 @@ std::string ResultText(LONG result) {
 
 Json CallEntry(const char* exportName, LONG result, const char* lacks) {
     Json entry{{"export", exportName}, {"result", ResultName(result)}, {"code", result}};
+    if (result != BIDI_OK) {
+        entry["meaning"] = MeaningOf(result);
+    }
     if (lacks) {
         entry["lacks"] = lacks;
     }
@@ -43,6 +48,10 @@ std::string Failure::Message() const {
         return exportName + ": not available in this VYXBIDI.dll";
     }
     return exportName + " returned " + ResultText(result);
+}
+
+std::string Failure::Explained() const {
+    return missing ? Message() : Message() + ": " + MeaningOf(result);
 }
 
 bool Session::Require(Json& section, std::initializer_list<const char*> names, bool essential) {

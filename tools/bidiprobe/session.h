@@ -22,7 +22,8 @@ std::string ResultName(LONG result);
 // The name, or for a module's own code "8194 (0x00002002)".
 std::string ResultText(LONG result);
 
-// One call as the report shows it; `lacks` says what a failure only tells of the printer.
+// One call as the report shows it, with what a result other than BIDI_OK means; `lacks` says
+// what a failure only tells of the printer.
 Json CallEntry(const char* exportName, LONG result, const char* lacks = nullptr);
 
 struct Failure {
@@ -31,6 +32,8 @@ struct Failure {
     bool missing = false;  // the export is not in the DLL
 
     std::string Message() const;
+    // The message and what the result means.
+    std::string Explained() const;
 };
 
 class Session {

@@ -34,9 +34,21 @@ case "$("$here/../host/x86-mode.sh")" in
 esac
 [ "${VYX_EMULATOR:-0}" = 1 ] && packages="$packages $emulator"
 
+# One query for every package: it runs before each `make run`.
+# shellcheck disable=SC2086
+native_arch=$(dpkg --print-architecture)
+installed=$(dpkg-query -W -f='${binary:Package} ${Status}\n' $packages 2>/dev/null |
+    sed -n "s/:$native_arch / /; s/ install ok installed\$//p")
 missing=""
 for p in $packages; do
-    dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
+    case "
+$installed
+" in
+        *"
+$p
+"*) ;;
+        *) missing="$missing $p" ;;
+    esac
 done
 if ! locale -a 2>/dev/null | grep -qi '^ja_JP.utf8$'; then
     need_locale=1

@@ -1,10 +1,12 @@
 // The installable options: sorter, duplex unit, lower tray, fax, finisher and its kinds and
 // options, face-down unit, and the scan and fax services of a multifunction printer.
 #include <algorithm>
+#include <iterator>
 
 #include "ipp_keywords.h"
 #include "mapping_reply.h"
 #include "naming.h"
+#include "option_string.h"
 
 namespace vyxipp::mapping {
 namespace {
@@ -23,15 +25,45 @@ std::string Counted(std::size_t n, const char* one, const char* many) {
     return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
+// An output-bin value that is a choice, not a bin: the printer's own choice, and the mailbox of
+// the job's owner (one of the mailbox-N bins).
+bool IsBinChoice(const std::string& value) {
+    const std::string keyword = vyxserve::AsciiLower(value);
+    return keyword == "auto" || keyword == "my-mailbox";
+}
+
+// The printer's output bins: output-bin-supported without its choices, and printer-output-tray
+// without a tray that stands for one, by its name or (a tray of type `other`) by the value at
+// its position in output-bin-supported when both lists are as long.
+struct OutputBins {
+    std::vector<std::string> listed;
+    std::vector<std::map<std::string, std::string>> trays;
+};
+
+OutputBins BinsOf(const Reply& reply) {
+    OutputBins bins;
+    const std::vector<std::string> listed = reply.Strings("output-bin-supported");
+    const auto trays = KeyValueList(reply, "printer-output-tray");
+    for (std::size_t i = 0; i < trays.size(); ++i) {
+        const bool choice = IsBinChoice(Text(trays[i], "name")) ||
+                            (Text(trays[i], "type") == "other" && listed.size() == trays.size() &&
+                             IsBinChoice(listed[i]));
+        if (!choice) {
+            bins.trays.push_back(trays[i]);
+        }
+    }
+    std::copy_if(listed.begin(), listed.end(), std::back_inserter(bins.listed),
+                 [](const std::string& bin) { return !IsBinChoice(bin); });
+    return bins;
+}
+
 }  // namespace
 
 void MapInstallables(const Reply& reply, std::size_t paperTrays, Printer& printer) {
     using namespace vyxserve;
-    // `auto` lets the printer choose a bin: it is none itself.
-    std::vector<std::string> bins = reply.Strings("output-bin-supported");
-    bins.erase(std::remove(bins.begin(), bins.end(), "auto"), bins.end());
-    const auto outputTrays = KeyValueList(reply, "printer-output-tray");
-    const std::size_t binCount = std::max(bins.size(), outputTrays.size());
+    const OutputBins outputs = BinsOf(reply);
+    const std::vector<std::string>& bins = outputs.listed;
+    const std::size_t binCount = std::max(bins.size(), outputs.trays.size());
     const bool mailbox = std::any_of(bins.begin(), bins.end(),
                                      [](const std::string& b) { return StartsWith(b, "mailbox"); });
     Set(printer, kSorter, binCount > 1 || mailbox, Counted(binCount, "output bin", "output bins"),
@@ -103,7 +135,7 @@ void MapInstallables(const Reply& reply, std::size_t paperTrays, Printer& printe
         "Finisher options");
 
     bool faceDown = std::find(bins.begin(), bins.end(), "face-down") != bins.end();
-    for (const auto& tray : outputTrays) {
+    for (const auto& tray : outputs.trays) {
         faceDown = faceDown || Text(tray, "pagedelivery") == "faceDown";
     }
     Set(printer, kFaceDownUnit, faceDown, "Face-down output", "Face-down unit");

@@ -8,18 +8,17 @@
 namespace vyxipp::mapping {
 namespace {
 
-// A supply's kind by its type keyword: the registered label and whether it is a colorant; an
-// unregistered keyword made readable.
+// A supply's kind by its type keyword: the registered label, else the keyword made readable.
 struct SupplyKind {
     std::string label;
-    bool colorant = false;
+    const vyxserve::SupplyType* type = nullptr;  // null for a keyword no table knows
 };
 
 SupplyKind KindOf(const std::string& type) {
     if (const vyxserve::SupplyType* known = vyxserve::FindSupplyType(type)) {
-        return SupplyKind{known->label, known->colorant};
+        return SupplyKind{known->label, known};
     }
-    return SupplyKind{vyxserve::ReadableKeyword(type), false};
+    return SupplyKind{vyxserve::ReadableKeyword(type), nullptr};
 }
 
 // A supply's name where the printer gave none: its colour and kind ("Magenta ink cartridge"),
@@ -44,14 +43,15 @@ void MapToners(const Reply& reply, vyxserve::Printer& printer) {
         for (std::size_t i = 0; i < supplies.size(); ++i) {
             const auto& values = supplies[i];
             const SupplyKind kind = KindOf(Text(values, "type"));
+            const std::string colour = Text(values, "colorantname");
             vyxserve::Toner toner;
-            toner.colorant = kind.colorant;
+            toner.colorant = vyxserve::IsColorantSupply(kind.type, colour);
             if (i < descriptions.size() && !descriptions[i].empty()) {
                 toner.text1 = descriptions[i];
             } else if (markersMatch && !names[i].empty()) {
                 toner.text1 = names[i];
             } else {
-                toner.text1 = NameOfSupply(Text(values, "colorantname"), kind, "Supply ", i);
+                toner.text1 = NameOfSupply(colour, kind, "Supply ", i);
             }
             const std::int32_t level = Number(values, "level", -2);
             const std::int32_t capacity = Number(values, "maxcapacity", -2);
@@ -71,12 +71,12 @@ void MapToners(const Reply& reply, vyxserve::Printer& printer) {
             std::max({names.size(), levels.size(), colors.size(), types.size()});
         for (std::size_t i = 0; i < count; ++i) {
             const SupplyKind kind = KindOf(i < types.size() ? types[i] : std::string());
+            const std::string colour = i < colors.size() ? colors[i] : std::string();
             vyxserve::Toner toner;
-            toner.colorant = kind.colorant;
+            toner.colorant = vyxserve::IsColorantSupply(kind.type, colour);
             toner.text1 = i < names.size() && !names[i].empty()
                               ? names[i]
-                              : NameOfSupply(i < colors.size() ? colors[i] : std::string(), kind,
-                                             "Marker ", i);
+                              : NameOfSupply(colour, kind, "Marker ", i);
             toner.value1 = i < levels.size() ? levels[i] : -2;
             toner.value2 = 100;  // marker levels are percentages of a full supply
             printer.toners.push_back(toner);

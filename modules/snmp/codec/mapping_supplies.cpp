@@ -42,10 +42,10 @@ std::int32_t SupplyPercent(std::optional<std::int64_t> level, std::optional<std:
 
 // A supply without a description: its colorant and type ("Cyan toner"), else its type alone
 // ("Drum"), else "Supply N".
-std::string SupplyName(const View& view, const std::map<std::uint32_t, std::string>& colorants,
-                       const Oid& index, const vyxserve::SupplyType* type) {
-    const std::string colour = vyxserve::ColourWord(SupplyColorant(view, colorants, index));
-    const std::string name = vyxserve::SupplyName(colour, type ? type->label : "");
+std::string SupplyName(const std::string& colorant, const Oid& index,
+                       const vyxserve::SupplyType* type) {
+    const std::string name =
+        vyxserve::SupplyName(vyxserve::ColourWord(colorant), type ? type->label : "");
     return name.empty() ? "Supply " + std::to_string(index[1]) : name;
 }
 
@@ -60,9 +60,10 @@ void MapToners(const View& view, vyxserve::Printer& printer) {
         toner.text1 = view.Text(kSuppliesDescription, index);
         const vyxserve::SupplyType* type =
             vyxserve::FindSupplyType(view.Number(kSuppliesType, index).value_or(0));
-        toner.colorant = type && type->colorant;
+        const std::string colorant = SupplyColorant(view, colorants, index);
+        toner.colorant = vyxserve::IsColorantSupply(type, colorant);
         if (toner.text1.empty()) {
-            toner.text1 = SupplyName(view, colorants, index, type);
+            toner.text1 = SupplyName(colorant, index, type);
         }
         const auto level = view.Number(kSuppliesLevel, index);
         toner.value1 = SupplyPercent(level, view.Number(kSuppliesMaxCapacity, index),

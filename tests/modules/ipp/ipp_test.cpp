@@ -350,6 +350,35 @@ const PrinterExpected kOlderLaser = {
     {},
 };
 
+// The office laser as one real printer answers: its toners (marker-types `toner-cartridge`)
+// before the maintenance kit it lists between them, and three output bins where its output
+// trays hold a fourth for the automatic choice.
+const PrinterExpected kOfficeLaser = {
+    "office-laser",
+    {{"print-color-mode", "Colour mode", {"auto", "color", "monochrome"}, "auto"},
+     {"print-quality", "Print quality", {"normal"}, "normal"}},
+    {{"Tray 1", -2, -2, "A4", "Plain paper", "Unknown"},
+     {"Tray 2", -2, -2, "Letter", "Plain paper", "Unknown"},
+     {"Manual feed", -2, -2, "", "", "Unknown"}},
+    {{"Black Cartridge", 70, 100},
+     {"Cyan Cartridge", 60, 100},
+     {"Magenta Cartridge", 50, 100},
+     {"Yellow Cartridge", 40, 100},
+     {"Maintenance Kit", 85, 100}},
+    0x027,
+    {{"sorter", true, "3 output bins"},
+     {"duplex", true, "Two-sided printing"},
+     {"lowerTray", true, "2 paper trays"},
+     {"fax", false, "Fax"},
+     {"finisher", false, "Finisher"},
+     {"faceDownUnit", true, "Face-down output"},
+     {"finisherType", false, "Finisher type"},
+     {"finisherOption", false, "Finisher options"},
+     {"mfpOption", false, "MFP option"}},
+    0x200B,
+    {},
+};
+
 void ExpectReport(const Json& report, const PrinterExpected& p) {
     const Json& features = report.at("colour").at("features");
     ASSERT_EQ(features.size(), p.features.size());
@@ -415,7 +444,7 @@ void ExpectReport(const Json& report, const PrinterExpected& p) {
 TEST(IppModule, ProbeShowsWhatEachPrinterFileSaysInOneRequest) {
     const Peers peers;
     REQUIRE_PEERS(peers);
-    for (const PrinterExpected* p : {&kColour, &kMono, &kInkjet, &kOlderLaser}) {
+    for (const PrinterExpected* p : {&kColour, &kMono, &kInkjet, &kOlderLaser, &kOfficeLaser}) {
         SCOPED_TRACE(p->printer);
         const int before = peers.Requests(p->printer);
         const simtest::ProbeRun run =
@@ -689,6 +718,10 @@ TEST(IppTrust, PinnedOnFirstUseRefusedWhenChangedAcceptedAgainAfterForget) {
     ReplaceTrustKey();
     const Json refused = Dump(uri, 1);
     EXPECT_EQ(refused.at("open").at(1).at("code"), 0x210F);
+    // What an administrator reads, and the fingerprint it says to compare.
+    EXPECT_EQ(refused.at("failure").at("meaning").get<std::string>().rfind(
+                  "the certificate changed since it was pinned; compare the fingerprint", 0),
+              0u);
     EXPECT_EQ(refused.at("trust").at("pinned"), pinned);
     const Json offered = refused.at("trust").at("offered");
     ASSERT_TRUE(offered.is_string());

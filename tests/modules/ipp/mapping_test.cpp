@@ -232,6 +232,58 @@ TEST(IppMapping, SuppliesWithoutDescriptionsAndTheColorantsFirst) {
     }
 }
 
+// A laser's maintenance kit, fuser and waste box follow its toners however the printer spells
+// the toners' type: registered keywords in another case or with hyphens (as marker-types writes
+// them), the MIB's number, or no type at all but a colour.
+TEST(IppMapping, TheColorantsLeadWhateverTheTypesSpelling) {
+    const std::vector<std::string> order = {"Black",           "Cyan",  "Magenta",        "Yellow",
+                                            "Maintenance kit", "Fuser", "Waste toner box"};
+    const struct {
+        const char* what;
+        std::vector<Attribute> attributes;
+    } cases[] = {
+        {"printer-supply",
+         {{"printer-supply",
+           {O("type=toner-cartridge;colorantname=black;level=50;maxcapacity=100;"),
+            O("type=other;colorantname=unknown;level=90;maxcapacity=100;"),
+            O("type=TonerCartridge;colorantname=cyan;level=40;maxcapacity=100;"),
+            O("type=21;colorantname=magenta;level=30;maxcapacity=100;"),
+            O("type=fuser;colorantname=no-color;level=80;maxcapacity=100;"),
+            O("colorantname=yellow;level=20;maxcapacity=100;"),
+            O("type=waste-toner;colorantname=black;level=10;maxcapacity=100;")}},
+          {"printer-supply-description",
+           {T("Black"), T("Maintenance kit"), T("Cyan"), T("Magenta"), T("Fuser"), T("Yellow"),
+            T("Waste toner box")}}}},
+        {"marker-*",
+         {{"marker-names",
+           {T("Black"), T("Maintenance kit"), T("Cyan"), T("Magenta"), T("Fuser"), T("Yellow"),
+            T("Waste toner box")}},
+          {"marker-types",
+           {K("toner-cartridge"), K("maintenance-kit"), K("toner-cartridge"), K("toner-cartridge"),
+            K("fuser"), K("toner-cartridge"), K("waste-toner")}},
+          {"marker-colors",
+           {T("#000000"), T("none"), T("#00FFFF"), T("#FF00FF"), T("none"), T("#FFFF00"),
+            T("#000000")}},
+          {"marker-levels", {I(50), I(90), I(40), I(30), I(80), I(20), I(10)}}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const vyxserve::Printer p = Map(c.attributes, kAttributes);
+        std::vector<std::string> names;
+        for (const vyxserve::Toner& t : p.toners) {
+            names.push_back(t.text1);
+        }
+        EXPECT_EQ(names, order);
+        ASSERT_EQ(p.toners.size(), order.size());
+        EXPECT_EQ(p.toners[4].value1, 90);  // the levels go with their supplies
+    }
+    // Unnamed, a toner in marker-types' spelling reads as the registered type.
+    const vyxserve::Printer unnamed = Map(
+        {{"marker-types", {K("toner-cartridge")}}, {"marker-colors", {T("#00FFFF")}}}, kAttributes);
+    ASSERT_EQ(unnamed.toners.size(), 1u);
+    EXPECT_EQ(unnamed.toners[0].text1, "Cyan toner cartridge");
+}
+
 TEST(IppMapping, TraysWherePrintersBendTheStandards) {
     auto sized = [](const char* source, std::int32_t x, Value y) {
         return Value::Collection(
@@ -250,7 +302,8 @@ TEST(IppMapping, TraysWherePrintersBendTheStandards) {
          {"media-ready", {K("iso_a5_148x210mm"), K("jpn_hagaki_100x148mm")}},
          {"media-col-ready",
           {sized("auto", 21000, I(29700)), sized("main", 10000, I(14900)),
-           sized("tray-2", 21590, I(27940)), sized("main-roll", 6200, Value::Range(1000, 100000))}}},
+           sized("tray-2", 21590, I(27940)),
+           sized("main-roll", 6200, Value::Range(1000, 100000))}}},
         kAttributes);
     const std::vector<std::vector<std::string>> expected = {
         {"Main tray", "Hagaki", ""},
@@ -365,6 +418,31 @@ TEST(IppMapping, InstallableOptions) {
          kSorter,
          false,
          "Sorter"},
+        {"an output tray for auto, at its position",
+         {{"output-bin-supported", {K("auto"), K("top"), K("side"), K("tray-1")}},
+          {"printer-output-tray",
+           {O("type=other;name=Automatic;"), O("type=unRemovableBin;name=Top;"),
+            O("type=unRemovableBin;name=Side;"), O("type=removableBin;name=Tray 1;")}}},
+         kSorter,
+         true,
+         "3 output bins"},
+        {"an output tray named auto",
+         {{"printer-output-tray",
+           {O("type=unRemovableBin;name=auto;"), O("type=unRemovableBin;name=Top;")}}},
+         kSorter,
+         false,
+         "Sorter"},
+        {"the owner's mailbox is a choice",
+         {{"output-bin-supported", {K("my-mailbox"), K("mailbox-1"), K("mailbox-2")}}},
+         kSorter,
+         true,
+         "2 output bins"},
+        {"the auto tray delivers face down",
+         {{"printer-output-tray",
+           {O("type=other;name=auto;pagedelivery=faceDown;"), O("pagedelivery=faceUp;")}}},
+         kFaceDownUnit,
+         false,
+         "Face-down unit"},
         {"finisher unit",
          {{"printer-finisher", {O("type=stitcher")}},
           {"printer-finisher-description", {T("Booklet finisher")}}},

@@ -149,10 +149,10 @@ CONF
     dbus-daemon --config-file="$dir/bus.conf" --fork --print-pid >>"$dir/pids"
     export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$bus/socket" HOME="$dir/home" TMPDIR="$dir/tmp"
 
-    set -- $(free_ports 20)
+    set -- $(free_ports 22)
     bad=$1 closed=$2 stalled=$3 dribble=$4 tls1252=$5 tls932=$6
     shift 6
-    printers="colour mono live inkjet older-laser trust"
+    printers="colour mono live inkjet older-laser office-laser trust"
     [ -f "$dir/pam-service" ] && printers="$printers auth"
     # One at a time: several ippeveprinters meeting a bus without avahi at the same moment
     # sometimes fail to start.

@@ -190,6 +190,29 @@ TEST(SnmpMapping, PlainMonochromePrinter) {
     EXPECT_EQ(p.features[0].options[0].value, kMonoValue);
 }
 
+// A supply typed other leads the list when it names a colorant, as a toner does; a maintenance
+// kit of the same type, with none, follows the toners.
+TEST(SnmpMapping, AnUntypedSupplyWithAColorantIsAToner) {
+    Mib mib;
+    mib.Text(kColorantValue, {1, 1}, "black");
+    mib.Text(kSuppliesDescription, {1, 1}, "Maintenance kit");
+    mib.Number(kSuppliesType, {1, 1}, 1);
+    mib.Text(kSuppliesDescription, {1, 2}, "Black cartridge");
+    mib.Number(kSuppliesType, {1, 2}, 1);
+    mib.Number(kSuppliesColorant, {1, 2}, 1);
+    mib.Text(kSuppliesDescription, {1, 3}, "Drum");
+    mib.Number(kSuppliesType, {1, 3}, 9);
+    mib.Number(kSuppliesColorant, {1, 3}, 1);
+
+    vyxserve::Printer p;
+    ASSERT_EQ(mib.Snapshot(Parts::kAll, p), 0);
+    std::vector<std::string> names;
+    for (const vyxserve::Toner& t : p.toners) {
+        names.push_back(t.text1);
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"Black cartridge", "Maintenance kit", "Drum"}));
+}
+
 TEST(SnmpMapping, TrayStateComesFromStatusAndLevel) {
     const struct {
         std::int64_t status;  // -1: not reported

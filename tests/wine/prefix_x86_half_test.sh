@@ -1,0 +1,25 @@
+#!/bin/sh
+# Where a build tree's prefix got its x86 half: from wineboot where the host runs 32-bit code,
+# from the project's own step where it runs none. There wineboot alone must have left syswow64
+# empty: had it not, wine on this host could still reach 32-bit code, and a simulation of such
+# a host (tools/host/without-32bit.sh) would be proving nothing.
+#   prefix_x86_half_test.sh <x86-mode.sh> <prefix>
+set -eu
+mode=$("$1") prefix=$2
+fail() { echo "prefix_x86_half: $*"; exit 1; }
+[ -f "$prefix/.vyx-whole" ] || fail "$prefix was not made whole by tools/wine/prefix.sh"
+[ -f "$prefix/drive_c/windows/syswow64/kernel32.dll" ] || fail "syswow64 holds no kernel32.dll"
+after_wineboot=$(cat "$prefix/.vyx-wineboot-syswow64")
+half=$(cat "$prefix/.vyx-whole")
+case "$mode" in
+    emulated)
+        [ "$after_wineboot" = 0 ] ||
+            fail "wineboot alone put $after_wineboot files in syswow64 on a host said to run no 32-bit code"
+        case "$half" in "wine's x86 files from "*) ;; *) fail "the x86 half came from: $half" ;; esac
+        ;;
+    native)
+        [ "$half" = wineboot ] || fail "the x86 half came from: $half"
+        [ "$after_wineboot" -gt 0 ] || fail "wineboot left syswow64 empty on a host that runs 32-bit code"
+        ;;
+esac
+echo "prefix_x86_half: $mode host; wineboot alone left $after_wineboot files in syswow64; the x86 half from $half"
