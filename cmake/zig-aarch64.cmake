@@ -8,14 +8,13 @@ set(CMAKE_SYSTEM_PROCESSOR ARM64)
 if(NOT VYX_ARM64_TOOLS)
     set(VYX_ARM64_TOOLS ${CMAKE_BINARY_DIR}/tools CACHE PATH "Zig and the ARM64 wine runner")
 endif()
-# try_compile's projects see the same folder.
+# try_compile's projects see the same folder. The script does nothing once the folder holds
+# its toolchain.
 list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES VYX_ARM64_TOOLS)
-if(NOT EXISTS ${VYX_ARM64_TOOLS}/bin/c++)
-    execute_process(COMMAND ${CMAKE_CURRENT_LIST_DIR}/../tools/arm64/toolchain.sh ${VYX_ARM64_TOOLS}
-                    RESULT_VARIABLE vyx_toolchain_status)
-    if(NOT vyx_toolchain_status EQUAL 0)
-        message(FATAL_ERROR "tools/arm64/toolchain.sh could not fetch Zig into ${VYX_ARM64_TOOLS}")
-    endif()
+execute_process(COMMAND ${CMAKE_CURRENT_LIST_DIR}/../tools/arm64/toolchain.sh ${VYX_ARM64_TOOLS}
+                RESULT_VARIABLE vyx_toolchain_status)
+if(NOT vyx_toolchain_status EQUAL 0)
+    message(FATAL_ERROR "tools/arm64/toolchain.sh could not fetch Zig into ${VYX_ARM64_TOOLS}")
 endif()
 
 set(CMAKE_C_COMPILER ${VYX_ARM64_TOOLS}/bin/cc)

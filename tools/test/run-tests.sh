@@ -156,7 +156,7 @@ case "${1:-}" in
             note "  of which the entries that also run x86 programs, $where: $(outcome "$x64" "$logs/x64" runs-x86)"
         fi
         [ $# -eq 3 ] || arm64_suite "$4"
-        secrets=$("$here/no-secrets.sh" "$2" "$3") || status=1
+        secrets=$("$here/no-secrets.sh" "$2" "$3" ${4:+"$4"}) || status=1
         note "$secrets"
         ;;
     x86-emulated)
