@@ -1,10 +1,12 @@
 # Set-up, build and test of VYXBIDI.dll. `make test` works on a fresh Debian machine.
 #
 # One CMake description, one build folder per architecture: $(BUILD) holds the x86 build,
-# $(BUILD_X64) the x64 one. `make test` builds and tests both; the other targets work on the
-# folder ARCH names (x86, the default, or x64): `make run ARCH=x64`.
+# $(BUILD_X64) the x64 one, $(BUILD_ARM64) the ARM64 one. `make test` builds and tests all three;
+# the other targets work on the folder ARCH names (x86, the default, x64 or arm64):
+# `make run ARCH=x64`.
 BUILD ?= build
 BUILD_X64 ?= $(BUILD)/x64
+BUILD_ARM64 ?= $(BUILD)/arm64
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
@@ -15,7 +17,8 @@ RUNNING_GOALS = run run-ipp run-snmp bench
 ifneq ($(filter $(RUNNING_GOALS),$(MAKECMDGOALS)),)
 HOST_X86 := $(shell ./tools/host/x86-mode.sh)
 ifeq ($(HOST_X86),emulated)
-ifneq ($(filter bench,$(MAKECMDGOALS)),)
+ifeq ($(ARCH),arm64)
+else ifneq ($(filter bench,$(MAKECMDGOALS)),)
 override ARCH = x64
 ARCH_NOTE = this host runs x86 programs only under emulation, where timings mean nothing: the benchmark takes the x64 build
 else ifeq ($(origin ARCH),undefined)
@@ -32,16 +35,30 @@ ifeq ($(ARCH),x86)
 ARCH_BUILD = $(BUILD)
 else ifeq ($(ARCH),x64)
 ARCH_BUILD = $(BUILD_X64)
+else ifeq ($(ARCH),arm64)
+ARCH_BUILD = $(BUILD_ARM64)
+# ARM64 programs run only under emulation here (qemu-user): whatever they time is emulated.
+ARCH_NOTE = the arm64 build runs under qemu-user emulation on this host$(if $(filter bench,$@), (its figures are emulated: only the ratios inside one run compare))
 else
-$(error ARCH is x86 or x64, not "$(ARCH)")
+$(error ARCH is x86, x64 or arm64, not "$(ARCH)")
 endif
 
 CONFIGURE_x86 = cmake -S . -B $(BUILD) -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-i686.cmake $(CMAKE_FLAGS)
-# The x64 folder's tests may also use the x86 build, which `make test` builds first.
-CONFIGURE_x64 = cmake -S . -B $(BUILD_X64) -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-x86_64.cmake -DVYX_X86_BUILD_DIR=$(abspath $(BUILD)) $(CMAKE_FLAGS)
+# The x64 folder's tests may also use the x86 and ARM64 builds, which `make test` builds first.
+CONFIGURE_x64 = cmake -S . -B $(BUILD_X64) -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-x86_64.cmake -DVYX_X86_BUILD_DIR=$(abspath $(BUILD)) -DVYX_ARM64_BUILD_DIR=$(abspath $(BUILD_ARM64)) $(CMAKE_FLAGS)
 CONFIGURE = $(CONFIGURE_$(ARCH))
 # The folder's own wine prefix (tools/wine/prefix.sh makes it on first use).
 WINE_ENV = WINEPREFIX=$(abspath $(ARCH_BUILD))/wineprefix
+MAKE_PREFIX = $(if $(filter arm64,$(ARCH)),./tools/arm64/prefix.sh $(VYX_ARM64_TOOLS),./tools/wine/prefix.sh)
+
+# ---- ARM64 ---------------------------------------------------------------------------------------
+# Zig (the toolchain) and the arm64 wine that runs ARM64 programs under qemu-user are fetched,
+# pinned, into $(VYX_ARM64_TOOLS), Zig's caches with them (tools/arm64/).
+export VYX_ARM64_TOOLS ?= $(abspath $(BUILD_ARM64))/tools
+CONFIGURE_arm64 = cmake -S . -B $(BUILD_ARM64) -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/zig-aarch64.cmake -DVYX_ARM64_TOOLS=$(VYX_ARM64_TOOLS) $(CMAKE_FLAGS)
+# What `make test` builds of it: what the zip and its ARM64 runs need (tools/test/run-tests.sh).
+ARM64_TEST_TARGETS = vyxbidi vyxsim vyxsim_reduced vyxipp vyxsnmp bidiprobe runner_probe \
+	frame_tests color_tests attrib_tests jobtemplate_tests e2e_tests msvc_caller
 # Where x86 programs run under emulation (tools/wine/run.sh), the machine lives in the x86 folder.
 export VYX_EMU_DIR ?= $(abspath $(BUILD))/emu
 
@@ -66,9 +83,11 @@ build: configure
 test: setup
 	$(CONFIGURE_x86)
 	cmake --build $(BUILD) -j $(JOBS)
+	$(CONFIGURE_arm64)
+	cmake --build $(BUILD_ARM64) -j $(JOBS) --target $(ARM64_TEST_TARGETS)
 	$(CONFIGURE_x64)
 	cmake --build $(BUILD_X64) -j $(JOBS)
-	JOBS=$(JOBS) ./tools/test/run-tests.sh all $(BUILD) $(BUILD_X64)
+	JOBS=$(JOBS) ./tools/test/run-tests.sh all $(BUILD) $(BUILD_X64) $(BUILD_ARM64)
 
 # The x86 entries that `make test` leaves out on a host that runs no 32-bit code (the 932 runs,
 # the network modules, the hostile and heap checks), in the emulated machine; on any host, so it
@@ -91,7 +110,7 @@ define quiet_build
 	@if ! { ./tools/setup/install-deps.sh && \
 	        { [ -z "$(CMAKE_FLAGS)" ] && [ -f $(ARCH_BUILD)/CMakeCache.txt ] || $(CONFIGURE); } && \
 	        cmake --build $(ARCH_BUILD) -j $(JOBS) --target $(1) && \
-	        ./tools/wine/prefix.sh $(abspath $(ARCH_BUILD))/wineprefix; } >$(RUN_LOG) 2>&1; then \
+	        $(MAKE_PREFIX) $(abspath $(ARCH_BUILD))/wineprefix; } >$(RUN_LOG) 2>&1; then \
 	    cat $(RUN_LOG); echo "make $@: the build failed; its output is above and in $(RUN_LOG)" >&2; exit 1; \
 	fi
 endef
@@ -120,9 +139,9 @@ fuzz: build
 install: build
 	cmake --install $(ARCH_BUILD) --prefix $(or $(PREFIX),$(ARCH_BUILD)/install)
 
-# Both folders: the x64 one lies inside the x86 one.
+# Every folder: the x64 and ARM64 ones lie inside the x86 one.
 clean:
-	rm -rf $(BUILD) $(BUILD_X64)
+	rm -rf $(BUILD) $(BUILD_X64) $(BUILD_ARM64)
 
 # The benchmark under wine: every figure in code page 1252, then the template figures in 932,
 # then a whole property sheet through the IPP and SNMP modules against local printers, on
@@ -141,6 +160,7 @@ bench: configure
 	$(BENCH_RUN) LC_ALL=ja_JP.UTF-8 $(CURDIR)/tools/wine/run.sh ./vyxbench.exe --templates $(BENCH_ARGS)
 	cmake --build $(ARCH_BUILD) -j $(JOBS) --target vyxnetbench
 	LC_ALL=C.UTF-8 ./bench/net/run-net-bench.sh $(ARCH_BUILD) $(NET_BENCH_ARGS)
+	$(if $(filter arm64,$(ARCH)),@$(ARCH_NOTE_LINE))
 
 # The network codecs' fuzz targets for longer than `make test` gives them, each for SECONDS,
 # going on from the inputs earlier runs found (kept in build/native/fuzz-work). They are host
@@ -187,7 +207,7 @@ run-snmp:
 		--printer snmp://127.0.0.1:@PORT@ --second community=$(SNMP_PRINTER) $(RUN_ARGS); \
 	status=$$?; $(ARCH_NOTE_LINE); exit $$status
 
-# The release zip: both architectures, each built only as far as the zip needs, laid out by
+# The release zip: the three architectures, each built only as far as the zip needs, laid out by
 # tools/dist/make-dist.sh as $(BUILD)/dist/vyxbidi-<version>.zip, the only file left there.
 DIST_TARGETS = vyxbidi vyxsim vyxipp vyxsnmp bidiprobe
 .PHONY: dist
@@ -196,4 +216,6 @@ dist: setup
 	cmake --build $(BUILD) -j $(JOBS) --target $(DIST_TARGETS)
 	$(CONFIGURE_x64)
 	cmake --build $(BUILD_X64) -j $(JOBS) --target $(DIST_TARGETS)
-	./tools/dist/make-dist.sh $(BUILD) $(BUILD_X64) $(BUILD)/dist
+	$(CONFIGURE_arm64)
+	cmake --build $(BUILD_ARM64) -j $(JOBS) --target $(DIST_TARGETS)
+	./tools/dist/make-dist.sh $(BUILD) $(BUILD_X64) $(BUILD_ARM64) $(BUILD)/dist

@@ -25,11 +25,11 @@
     typedef char VYXBIDI_JOIN_(vyxbidi_layout_check_, __LINE__)[(cond) ? 1 : -1]
 #endif
 
-/* Records keep their fields and order on both architectures, with the alignment any C compiler
- * gives them: on 64-bit Windows pointers and handles are 8 bytes and start on 8-byte
- * boundaries, LONG stays 4 bytes and the colour counts 2. Each check gives the value on 32-bit
- * Windows, then on 64-bit Windows. */
-#ifdef _WIN64
+/* Records keep their fields and order on every architecture, with the alignment any C compiler
+ * gives them: on 64-bit Windows (x64 and ARM64 alike) pointers and handles are 8 bytes and start
+ * on 8-byte boundaries, LONG stays 4 bytes and the colour counts 2. Each check gives the value on
+ * 32-bit Windows, then on 64-bit Windows, which holds for ARM64 too. */
+#if defined(_WIN64) || defined(_M_ARM64) || defined(__aarch64__)
 #define VYXBIDI_BY_ARCH(x86, x64) (x64)
 #else
 #define VYXBIDI_BY_ARCH(x86, x64) (x86)

@@ -84,20 +84,20 @@ LONG EnumerateConsumables(BiDiHandle* handle, vyxquery::EntryPoint<CountPfn> cou
 using namespace vyx;
 
 extern "C" LONG WINAPI Attrib_GetPaperConsumables(BiDiHandle* handle, TrayRecord** trays,
-                                                  LONG* count) noexcept {
+                                                  LONG* count) {
     return EnumerateConsumables(handle, vyxquery::Attribute_GetNumTrays, FetchTray, trays, count);
 }
 
-extern "C" LONG WINAPI Attrib_FreePaperConsBuffers(BiDiHandle*, TrayRecord** trays) noexcept {
+extern "C" LONG WINAPI Attrib_FreePaperConsBuffers(BiDiHandle*, TrayRecord** trays) {
     return ReleaseHandedOut(trays);
 }
 
 extern "C" LONG WINAPI Attrib_GetTonerConsumables(BiDiHandle* handle, TonerRecord** toners,
-                                                  LONG* count) noexcept {
+                                                  LONG* count) {
     return EnumerateConsumables(handle, vyxquery::Attribute_GetNumColors, FetchToner, toners,
                                 count);
 }
 
-extern "C" LONG WINAPI Attrib_FreeTonerConsBuffers(BiDiHandle*, TonerRecord** toners) noexcept {
+extern "C" LONG WINAPI Attrib_FreeTonerConsBuffers(BiDiHandle*, TonerRecord** toners) {
     return ReleaseHandedOut(toners);
 }

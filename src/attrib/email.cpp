@@ -4,7 +4,7 @@
 
 #include "frame/query_module.h"
 
-extern "C" LONG WINAPI Misc_GetEMailNotification(BiDiHandle* handle, void* value) noexcept {
+extern "C" LONG WINAPI Misc_GetEMailNotification(BiDiHandle* handle, void* value) {
     if (!handle) {
         return BIDI_ERR_BAD_ARGUMENT;
     }

@@ -67,7 +67,7 @@ using namespace vyx;
 
 extern "C" LONG WINAPI Attrib_GetInstallableOptions(BiDiHandle* handle,
                                                     InstallablesRecord** recordOut,
-                                                    DWORD* presence) noexcept {
+                                                    DWORD* presence) {
     if (!handle || !recordOut || !presence) {
         return BIDI_ERR_FAILED;
     }
@@ -89,7 +89,6 @@ extern "C" LONG WINAPI Attrib_GetInstallableOptions(BiDiHandle* handle,
     return answered != 0 ? BIDI_OK : BIDI_ERR_FAILED;
 }
 
-extern "C" LONG WINAPI Attrib_FreeInstallablesBuffers(BiDiHandle*,
-                                                      InstallablesRecord** record) noexcept {
+extern "C" LONG WINAPI Attrib_FreeInstallablesBuffers(BiDiHandle*, InstallablesRecord** record) {
     return ReleaseHandedOut(record);
 }

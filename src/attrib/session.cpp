@@ -16,8 +16,7 @@ constexpr std::size_t kSessionTextBytes = 16;
 
 using namespace vyx;
 
-extern "C" LONG WINAPI Attrib_OpenSession(BiDiHandle* handle, LPCWSTR first,
-                                          LPCWSTR second) noexcept {
+extern "C" LONG WINAPI Attrib_OpenSession(BiDiHandle* handle, LPCWSTR first, LPCWSTR second) {
     if (!handle) {
         return BIDI_ERR_BAD_ARGUMENT;
     }
@@ -31,7 +30,7 @@ extern "C" LONG WINAPI Attrib_OpenSession(BiDiHandle* handle, LPCWSTR first,
     return CallModule(handle, vyxquery::Attribute_OpenSession, ansiFirst.get(), ansiSecond.get());
 }
 
-extern "C" LONG WINAPI Attrib_CloseSession(BiDiHandle* handle) noexcept {
+extern "C" LONG WINAPI Attrib_CloseSession(BiDiHandle* handle) {
     if (!handle) {
         return BIDI_ERR_BAD_ARGUMENT;
     }

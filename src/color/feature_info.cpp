@@ -73,7 +73,7 @@ LONG FillFeatureInfo(BiDiHandle* handle, const wchar_t* featureName, FeatureInfo
 using namespace vyx;
 
 extern "C" LONG WINAPI ClrBiDi_GetFeatureInfo(BiDiHandle* handle, LPCWSTR featureName,
-                                              FeatureInfo** info) noexcept {
+                                              FeatureInfo** info) {
     if (!handle || !featureName || !info || featureName[0] == L'\0' ||
         !FitsAnsiBlock<color::kKeyTextBytes>(featureName)) {
         return BIDI_ERR_BAD_ARGUMENT;
@@ -87,7 +87,7 @@ extern "C" LONG WINAPI ClrBiDi_GetFeatureInfo(BiDiHandle* handle, LPCWSTR featur
     return color::FillFeatureInfo(handle, featureName, **info);
 }
 
-extern "C" LONG WINAPI ClrBiDi_DeleteFeatureInfo(BiDiHandle* handle, FeatureInfo** info) noexcept {
+extern "C" LONG WINAPI ClrBiDi_DeleteFeatureInfo(BiDiHandle* handle, FeatureInfo** info) {
     if (!handle || !info || !*info) {
         return BIDI_ERR_BAD_ARGUMENT;
     }
@@ -101,7 +101,7 @@ extern "C" LONG WINAPI ClrBiDi_DeleteFeatureInfo(BiDiHandle* handle, FeatureInfo
 }
 
 extern "C" LONG WINAPI ClrBiDi_SelectOption(BiDiHandle* handle, LPCWSTR featureName,
-                                            LPCWSTR optionValue) noexcept {
+                                            LPCWSTR optionValue) {
     if (!handle) {
         return BIDI_ERR_BAD_ARGUMENT;
     }

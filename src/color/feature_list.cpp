@@ -45,7 +45,7 @@ LONG EnumerateFeatures(BiDiHandle* handle, FeatureList& list) noexcept {
 
 using namespace vyx;
 
-extern "C" LONG WINAPI ClrBiDi_GetFeatureList(BiDiHandle* handle, FeatureList** list) noexcept {
+extern "C" LONG WINAPI ClrBiDi_GetFeatureList(BiDiHandle* handle, FeatureList** list) {
     if (!handle || !list) {
         return BIDI_ERR_BAD_ARGUMENT;
     }
@@ -58,7 +58,7 @@ extern "C" LONG WINAPI ClrBiDi_GetFeatureList(BiDiHandle* handle, FeatureList** 
     return color::EnumerateFeatures(handle, **list);
 }
 
-extern "C" LONG WINAPI ClrBiDi_DeleteFeatureList(BiDiHandle* handle, FeatureList** list) noexcept {
+extern "C" LONG WINAPI ClrBiDi_DeleteFeatureList(BiDiHandle* handle, FeatureList** list) {
     if (!handle || !list || !*list) {
         return BIDI_ERR_BAD_ARGUMENT;
     }

@@ -11,7 +11,7 @@ using color::kSessionTextBytes;
 
 extern "C" LONG WINAPI ClrBiDi_OpenSession(BiDiHandle* handle, LPCWSTR text1, LPCWSTR text2,
                                            LPCWSTR text3, LPCWSTR text4, LPCWSTR text5,
-                                           LPCWSTR text6) noexcept {
+                                           LPCWSTR text6) {
     if (!handle) {
         return BIDI_ERR_BAD_ARGUMENT;
     }
@@ -31,7 +31,7 @@ extern "C" LONG WINAPI ClrBiDi_OpenSession(BiDiHandle* handle, LPCWSTR text1, LP
                       ansi4.get(), ansi5.get(), ansi6.get());
 }
 
-extern "C" LONG WINAPI ClrBiDi_CloseSession(BiDiHandle* handle) noexcept {
+extern "C" LONG WINAPI ClrBiDi_CloseSession(BiDiHandle* handle) {
     OutputDebugStringW(L"ClrBiDi_CloseSession");
     if (!handle) {
         return BIDI_ERR_BAD_ARGUMENT;

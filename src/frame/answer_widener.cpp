@@ -1,7 +1,11 @@
 // The learnt table behind AnswerWidener, and its check that a text can use it.
 #include "answer_widener.h"
 
+#if defined(__aarch64__) || defined(_M_ARM64)
+#include <arm_neon.h>
+#else
 #include <emmintrin.h>
+#endif
 
 #include <algorithm>
 
@@ -40,6 +44,29 @@ bool KeepValues(const WCHAR* units, unsigned first, unsigned last) noexcept {
 // 16 bytes at a time: the whole chunks at the start of `bytes`, within `limit` bytes, that hold
 // no zero byte and only bytes that keep their value (ASCII, and with `upperToo` 0xA0-0xFF as
 // well), each widened into `dest` unless it is null. Gives the number of bytes in those chunks.
+#if defined(__aarch64__) || defined(_M_ARM64)
+std::size_t SameValueChunks(wchar_t* dest, const unsigned char* bytes, std::size_t limit,
+                            bool upperToo) noexcept {
+    static_assert(sizeof(wchar_t) == sizeof(uint16_t), "a unit of UTF-16 per byte");
+    std::size_t done = 0;
+    for (; done + 16 <= limit; done += 16) {
+        const uint8x16_t chunk = vld1q_u8(bytes + done);
+        // Of the bytes above ASCII only 0x80-0x9F fail when upperToo.
+        const uint8x16_t above = upperToo
+                                     ? vceqq_u8(vandq_u8(chunk, vdupq_n_u8(0xE0)), vdupq_n_u8(0x80))
+                                     : vcgeq_u8(chunk, vdupq_n_u8(0x80));
+        if (vmaxvq_u8(vorrq_u8(vceqzq_u8(chunk), above)) != 0) {
+            break;
+        }
+        if (dest) {
+            auto* units = reinterpret_cast<uint16_t*>(dest + done);
+            vst1q_u16(units, vmovl_u8(vget_low_u8(chunk)));
+            vst1q_u16(units + 8, vmovl_high_u8(chunk));
+        }
+    }
+    return done;
+}
+#else
 // Loads and stores are unaligned, and the stack is realigned on entry, since the 32-bit calling
 // convention promises neither.
 __attribute__((target("sse2"), force_align_arg_pointer)) std::size_t SameValueChunks(
@@ -66,14 +93,15 @@ __attribute__((target("sse2"), force_align_arg_pointer)) std::size_t SameValueCh
     }
     return done;
 }
+#endif
 
 // From `length` on: the whole chunks SameValueChunks takes; then, with fewer than 16 bytes left,
 // the last 16 as one chunk that overlaps those before it and writes their units again with the
 // same values. Gives where the chunks ended, `limit` when they reached it.
 std::size_t SameValueRun(wchar_t* dest, const unsigned char* bytes, std::size_t length,
                          std::size_t limit, bool upperToo) noexcept {
-    length += SameValueChunks(dest ? dest + length : nullptr, bytes + length, limit - length,
-                              upperToo);
+    length +=
+        SameValueChunks(dest ? dest + length : nullptr, bytes + length, limit - length, upperToo);
     if (limit - length < 16 && length < limit && limit >= 16 &&
         SameValueChunks(dest ? dest + limit - 16 : nullptr, bytes + limit - 16, 16, upperToo) ==
             16) {
@@ -104,7 +132,11 @@ void StandaloneBytes::Learn() noexcept {
                LearnBytes(0x7F, units_)) {
         limit_ = 0x80;
     }
+#if defined(__aarch64__) || defined(_M_ARM64)
+    chunks_ = true;  // every ARM64 processor has NEON
+#else
     chunks_ = IsProcessorFeaturePresent(PF_XMMI64_INSTRUCTIONS_AVAILABLE) != FALSE;
+#endif
     if (limit_ >= 0x80 && KeepValues(units_, 0x01, 0x7F)) {
         const bool upper = limit_ == 0x100 && KeepValues(units_, 0xA0, 0xFF);
         sameValue_ = upper ? SameValue::kAsciiAndUpper : SameValue::kAscii;

@@ -69,7 +69,7 @@ LoadedModule LoadQueryModule(const wchar_t* path, LONG* kind) noexcept {
 
 using namespace vyx;
 
-extern "C" LONG WINAPI VyxBiDi_Initialize(BiDiHandle** handleOut, LPCWSTR path) noexcept {
+extern "C" LONG WINAPI VyxBiDi_Initialize(BiDiHandle** handleOut, LPCWSTR path) {
     if (!handleOut) {
         return BIDI_ERR_FAILED;
     }
@@ -93,7 +93,7 @@ extern "C" LONG WINAPI VyxBiDi_Initialize(BiDiHandle** handleOut, LPCWSTR path) 
     return BIDI_OK;
 }
 
-extern "C" LONG WINAPI VyxBiDi_Terminate(BiDiHandle* handle) noexcept {
+extern "C" LONG WINAPI VyxBiDi_Terminate(BiDiHandle* handle) {
     OutputDebugStringW(L"VyxBiDi_Terminate");
     if (!handle) {
         return BIDI_ERR_BAD_ARGUMENT;
@@ -108,7 +108,7 @@ extern "C" LONG WINAPI VyxBiDi_Terminate(BiDiHandle* handle) noexcept {
     return BIDI_OK;
 }
 
-extern "C" LONG WINAPI VyxBiDi_Connect(BiDiHandle* handle, LPCWSTR first, LPCWSTR second) noexcept {
+extern "C" LONG WINAPI VyxBiDi_Connect(BiDiHandle* handle, LPCWSTR first, LPCWSTR second) {
     OutputDebugStringW(L"VyxBiDi_Connect");
     if (!handle) {
         return BIDI_ERR_BAD_ARGUMENT;
@@ -121,7 +121,7 @@ extern "C" LONG WINAPI VyxBiDi_Connect(BiDiHandle* handle, LPCWSTR first, LPCWST
     return CallModule(handle, vyxquery::VyxQuery_Connect, ansiFirst.get(), ansiSecond.get());
 }
 
-extern "C" LONG WINAPI VyxBiDi_Disconnect(BiDiHandle* handle) noexcept {
+extern "C" LONG WINAPI VyxBiDi_Disconnect(BiDiHandle* handle) {
     OutputDebugStringW(L"VyxBiDi_Disconnect");
     if (!handle) {
         return BIDI_ERR_BAD_ARGUMENT;

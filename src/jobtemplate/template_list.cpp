@@ -111,22 +111,22 @@ LONG ListTemplates(BiDiHandle* handle, TemplateList* list, bool withItems) noexc
 
 using namespace vyx;
 
-extern "C" LONG WINAPI JobTplate_GetNames(BiDiHandle* handle, TemplateList* list) noexcept {
+extern "C" LONG WINAPI JobTplate_GetNames(BiDiHandle* handle, TemplateList* list) {
     return ListTemplates(handle, list, false);
 }
 
-extern "C" LONG WINAPI JobTplate_GetAll(BiDiHandle* handle, TemplateList* list) noexcept {
+extern "C" LONG WINAPI JobTplate_GetAll(BiDiHandle* handle, TemplateList* list) {
     return ListTemplates(handle, list, true);
 }
 
-extern "C" LONG WINAPI JobTplate_GetNames_Free(BiDiHandle*, TemplateList* list) noexcept {
+extern "C" LONG WINAPI JobTplate_GetNames_Free(BiDiHandle*, TemplateList* list) {
     if (list) {
         ReleaseGlobal(list->templates);
     }
     return BIDI_OK;
 }
 
-extern "C" LONG WINAPI JobTplate_GetAll_Free(BiDiHandle*, TemplateList* list) noexcept {
+extern "C" LONG WINAPI JobTplate_GetAll_Free(BiDiHandle*, TemplateList* list) {
     if (list && list->templates) {
         ReleaseItemBlocks(list->templates, list->count);
         ReleaseGlobal(list->templates);

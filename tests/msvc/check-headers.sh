@@ -4,12 +4,14 @@
 # for the MSVC ABI against the test-only windows.h (no Windows SDK). Each header is compiled on
 # its own, so that each one is seen to bring what it needs. The mingw windows.h is taken lean, as
 # this project and most drivers take it: its full form only costs parsing time here.
-#   check-headers.sh x86|x64 <include dir> <test windows.h dir> <gcc> <g++> <clang> <mingw sysroot>
+#   check-headers.sh x86|x64|arm64 <include dir> <test windows.h dir> <gcc> <g++> <clang> <mingw sysroot>
 set -u
-arch=$1 include=$2 testinclude=$3 gcc=$4 gxx=$5 clang=$6 sysroot=$7
+arch=$1 include=$2 testinclude=$3 gcc=$4 gxx=$5 clang=$6 sysroot=${7:-}
 case "$arch" in
     x86) mingw=i686-w64-windows-gnu msvc=i686-pc-windows-msvc ;;
     x64) mingw=x86_64-w64-windows-gnu msvc=x86_64-pc-windows-msvc ;;
+    # The folder's compilers are Zig's clang for the mingw target already.
+    arm64) mingw="" msvc=aarch64-pc-windows-msvc ;;
     *) echo "check-headers: unknown architecture $arch" >&2; exit 2 ;;
 esac
 
@@ -38,12 +40,12 @@ check() {
 
 for standard in c89 c99 c11 c17; do
     check c "$standard" "$gcc" $lean
-    check c "$standard" "$clang" --target="$mingw" --sysroot="$sysroot" $lean
+    [ -z "$mingw" ] || check c "$standard" "$clang" --target="$mingw" --sysroot="$sysroot" $lean
     check c "$standard" "$clang" --target="$msvc" -nostdlibinc -I"$testinclude"
 done
 for standard in c++98 c++11 c++17 c++20; do
     check c++ "$standard" "$gxx" $lean
-    check c++ "$standard" "$clang" --target="$mingw" --sysroot="$sysroot" $lean
+    [ -z "$mingw" ] || check c++ "$standard" "$clang" --target="$mingw" --sysroot="$sysroot" $lean
     check c++ "$standard" "$clang" --target="$msvc" -nostdlibinc -I"$testinclude"
 done
 

@@ -8,10 +8,18 @@ namespace vyxtest::layout {
 
 constexpr bool kIs64Bit = sizeof(void*) == 8;
 
-// The value on x86, or the value on x64.
+// The value on x86, or the value on x64, which ARM64 shares: both lay records out naturally with
+// 8-byte pointers.
 constexpr std::size_t ByArch(std::size_t x86, std::size_t x64) {
     return kIs64Bit ? x64 : x86;
 }
+
+// The machine in this architecture's image headers.
+#if defined(__aarch64__) || defined(_M_ARM64)
+constexpr unsigned short kImageMachine = 0xAA64;  // IMAGE_FILE_MACHINE_ARM64
+#else
+constexpr unsigned short kImageMachine = kIs64Bit ? 0x8664 : 0x014C;  // AMD64, I386
+#endif
 
 constexpr std::size_t kPointer = ByArch(4, 8);
 

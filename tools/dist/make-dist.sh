@@ -1,20 +1,21 @@
 #!/bin/sh
-# Lays out the release zip from the two build folders and leaves it, alone, in the output folder:
+# Lays out the release zip from the three build folders and leaves it, alone, in the output folder:
 # per architecture the DLL, its import libraries and export list, bidiprobe and the query modules
 # in folders of their own; once the headers, the zip's README and the licences. Binaries are
 # copied without their debugging information.
-#   make-dist.sh <x86 build folder> <x64 build folder> <output folder>
+#   make-dist.sh <x86 build folder> <x64 build folder> <arm64 build folder> <output folder>
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 source_dir=$(cd "$here/../.." && pwd)
-[ $# -eq 3 ] || { echo "usage: make-dist.sh <x86 build> <x64 build> <output folder>" >&2; exit 2; }
+[ $# -eq 4 ] || { echo "usage: make-dist.sh <x86 build> <x64 build> <arm64 build> <output folder>" >&2; exit 2; }
+out_dir=$4
 
 cached() { # cached <build folder> <cache variable>
     sed -n "s/^$2:[A-Z]*=//p" "$1/CMakeCache.txt"
 }
 
 version=""
-for build in "$1" "$2"; do
+for build in "$1" "$2" "$3"; do
     [ -f "$build/CMakeCache.txt" ] || { echo "make-dist: $build is no configured build folder" >&2; exit 1; }
     v=$(cached "$build" CMAKE_PROJECT_VERSION)
     if [ -n "$version" ] && [ "$v" != "$version" ]; then
@@ -25,8 +26,8 @@ for build in "$1" "$2"; do
 done
 name="vyxbidi-$version"
 
-mkdir -p "$3"
-out=$(cd "$3" && pwd)
+mkdir -p "$out_dir"
+out=$(cd "$out_dir" && pwd)
 work=$(mktemp -d "$out/.work.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 stage="$work/files"
@@ -47,7 +48,7 @@ put_binary() {
     "$(cached "$1" CMAKE_STRIP)" "$stage/$3"
 }
 
-for pair in "x86 $1" "x64 $2"; do
+for pair in "x86 $1" "x64 $2" "arm64 $3"; do
     arch=${pair%% *} build=${pair#* }
     put_binary "$build" src/VYXBIDI.dll "$arch/VYXBIDI.dll"
     put "$build" src/VYXBIDI.lib "$arch/VYXBIDI.lib"

@@ -15,6 +15,13 @@ packages="g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools cm
     nlohmann-json3-dev wine wine64 locales clang libclang-rt-14-dev llvm lld libssl-dev
     cups-ipp-utils dbus snmpsim snmp python3 openssl"
 
+# ARM64: Zig, the toolchain, comes pinned from the npm registry (tools/arm64/toolchain.sh, with
+# npm where the host has none); Debian 13's arm64 wine, downloaded into the build folder with
+# Debian's archive key (tools/arm64/wine.sh), runs under qemu-user-static; python3-pefile cuts
+# the ARM64 images' export tables back to their .def (tools/arm64/keep-exports.py).
+packages="$packages qemu-user-static python3-pefile debian-archive-keyring"
+command -v npm >/dev/null || packages="$packages npm"
+
 # x86 programs: where the host runs 32-bit code, wine's 32-bit loader. Where it does not, that
 # loader could not start and would only make Debian's wine wrappers pick it for every program;
 # the x86 programs run in an emulated machine instead (tools/emu/), built from these packages and

@@ -1,6 +1,8 @@
 #!/bin/sh
 # The test runs of `make test` and `make test-x86-emulated`, over build folders already built.
-#   run-tests.sh all <x86 build> <x64 build>    every test of both folders, x86 first
+#   run-tests.sh all <x86 build> <x64 build> [<arm64 build>]
+#                                               every test of the x86 and x64 folders, x86
+#                                               first; then the ARM64 folder's (below)
 #   run-tests.sh x86-emulated <x86 build>       the x86 entries that `all` leaves out where the
 #                                               host runs no 32-bit code, in the emulated machine
 # Where the host runs 32-bit code (tools/host/x86-mode.sh), `all` runs every x86 entry natively.
@@ -115,9 +117,34 @@ entries() {
     echo "$2"
 }
 
+# ---- ARM64 ----------------------------------------------------------------------------------
+# The ARM64 folder: its entries that run no ARM64 program (the binaries' machine, exports,
+# imports and import library names, the headers for the MSVC ABI and the layouts compiled into
+# them; the test printers' start and stop come along), then those labelled arm64-core
+# (tests/arm64/CMakeLists.txt) under qemu-user emulation (tools/arm64/run.sh). Where this host
+# cannot run them, the summary says "built and checked, not run" and why.
+arm64_suite() {
+    arm64=$(cd "$1" && pwd)
+    start=$(now)
+    echo "==== arm64 tests ($1) that run no ARM64 program"
+    ctest_in "$arm64" "$logs/arm64-host" -LE arm64-run
+    note "arm64, on the host, the entries that run no ARM64 program: $(outcome "$arm64" "$logs/arm64-host" "" arm64-run) ($(($(now) - start)) s)"
+    start=$(now)
+    tools=$(sed -n 's/^VYX_ARM64_TOOLS:[A-Z]*=//p' "$arm64/CMakeCache.txt")
+    if ! problem=$("$root/tools/arm64/wine.sh" "$tools" 2>&1); then
+        note "arm64 programs: built and checked, not run: $(echo "$problem" | tail -n 1)"
+        return
+    fi
+    echo "==== arm64 tests ($1) under qemu-user emulation: the core programs in code page 1252"
+    ctest_in "$arm64" "$logs/arm64" -L arm64-core
+    result=$(outcome "$arm64" "$logs/arm64" arm64-core) || status=1
+    note "arm64 programs under qemu-user emulation (Debian 13's arm64 wine), code page 1252: $result ($(($(now) - start)) s); the folder's other entries run by hand (ctest --test-dir $1)"
+}
+
 case "${1:-}" in
     all)
-        [ $# -eq 3 ] || { echo "usage: run-tests.sh all <x86 build> <x64 build>" >&2; exit 2; }
+        [ $# -eq 3 ] || [ $# -eq 4 ] ||
+            { echo "usage: run-tests.sh all <x86 build> <x64 build> [<arm64 build>]" >&2; exit 2; }
         x86_suite "$2"
         start=$(now)
         echo "==== x64 tests ($3): through wine's 64-bit loader"
@@ -128,7 +155,8 @@ case "${1:-}" in
             where=$([ "$("$root/tools/host/x86-mode.sh")" = native ] && echo natively || echo "in the emulated machine")
             note "  of which the entries that also run x86 programs, $where: $(outcome "$x64" "$logs/x64" runs-x86)"
         fi
-        secrets=$("$here/no-secrets.sh" "$2" "$3") || status=1
+        [ $# -eq 3 ] || arm64_suite "$4"
+        secrets=$("$here/no-secrets.sh" "$2" "$3" ${4:+"$4"}) || status=1
         note "$secrets"
         ;;
     x86-emulated)

@@ -1,5 +1,5 @@
 #!/bin/sh
-# Prints the machine a PE file (.exe, .dll, ...) is built for: x86, x64, or the header's machine
+# Prints the machine a PE file (.exe, .dll, ...) is built for: x86, x64, arm64, or the header's machine
 # number in hex for any other; fails for a file that is no PE image.
 #   pe-machine.sh FILE
 set -eu
@@ -13,5 +13,6 @@ machine=$(u16 $((lfanew + 4)) "$1")
 case "$machine" in
     332) echo x86 ;;      # IMAGE_FILE_MACHINE_I386
     34404) echo x64 ;;    # IMAGE_FILE_MACHINE_AMD64
+    43620) echo arm64 ;;  # IMAGE_FILE_MACHINE_ARM64
     *) printf '0x%04x\n' "$machine" ;;
 esac

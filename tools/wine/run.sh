@@ -9,7 +9,8 @@
 # wine command such as "reg"), run through wine's 64-bit loader, never through Debian's wrapper,
 # which picks the 32-bit loader whenever it is installed. x86 programs run through the 32-bit
 # loader where the host runs 32-bit code (tools/host/x86-mode.sh), and inside the emulated
-# machine (tools/emu/vm-run.sh) where it does not.
+# machine (tools/emu/vm-run.sh) where it does not. ARM64 programs run under emulation
+# (tools/arm64/run.sh).
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 [ $# -ge 1 ] || { echo "usage: run.sh PROGRAM [ARGS...]" >&2; exit 2; }
@@ -27,6 +28,8 @@ fi
 
 case "$("$here/pe-machine.sh" "$1" 2>/dev/null || true)" in
     x86) arch=x86 ;;
+    # ARM64 programs: Debian 13's arm64 wine under qemu-user, in a prefix of its own making.
+    arm64) exec "$here/../arm64/run.sh" "$@" ;;
     *) arch=x64 ;;
 esac
 "$here/prefix.sh" "$WINEPREFIX"
