@@ -1,4 +1,4 @@
-// A TLS printer's certificate taken from WinHTTP and judged by the module's trust rule.
+// A TLS printer's certificate taken from WinHTTP, and its fingerprint for the trust rule.
 #include "http_certificate.h"
 
 #include <wincrypt.h>
@@ -29,18 +29,17 @@ bool TakeUnvalidatedCertificate(HINTERNET request) {
            FALSE;
 }
 
-vyxserve::CertificateVerdict JudgeShownCertificate(HINTERNET request, const std::string& origin,
-                                                   bool validated) {
+std::string ShownFingerprint(HINTERNET request) {
     PCCERT_CONTEXT certificate = nullptr;
     DWORD size = sizeof certificate;
     if (!WinHttpQueryOption(request, WINHTTP_OPTION_SERVER_CERT_CONTEXT, &certificate, &size) ||
         !certificate) {
-        return vyxserve::CertificateVerdict::kFailed;
+        return {};
     }
-    const std::string fingerprint = vyxserve::LowerHex(
+    std::string fingerprint = vyxserve::LowerHex(
         vyxserve::Sha256(certificate->pbCertEncoded, certificate->cbCertEncoded));
     CertFreeCertificateContext(certificate);
-    return vyxserve::JudgeCertificate(origin, fingerprint, validated);
+    return fingerprint;
 }
 
 }  // namespace vyxipp::http

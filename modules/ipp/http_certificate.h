@@ -1,12 +1,10 @@
-// A TLS printer's certificate as WinHTTP shows it, and the trust rule's verdict on it.
+// A TLS printer's certificate as WinHTTP shows it, for the trust rule to judge.
 #pragma once
 
 #include <windows.h>
 #include <winhttp.h>
 
 #include <string>
-
-#include "trust_rule.h"
 
 namespace vyxipp::http {
 
@@ -17,9 +15,8 @@ bool IsCertificateError(DWORD error);
 // Lets `request` take a certificate that does not validate, for the module to judge by its rule.
 bool TakeUnvalidatedCertificate(HINTERNET request);
 
-// The rule's verdict (trust_rule.h) on the certificate `request`'s connection shows, for the
-// printer `origin`, `validated` by WinHTTP or not; kFailed when none is shown.
-vyxserve::CertificateVerdict JudgeShownCertificate(HINTERNET request, const std::string& origin,
-                                                   bool validated);
+// The SHA-256 fingerprint (64 lower-case hex digits) of the certificate `request`'s connection
+// shows, for the trust rule (trust_rule.h); empty when none is shown.
+std::string ShownFingerprint(HINTERNET request);
 
 }  // namespace vyxipp::http

@@ -114,6 +114,9 @@ std::int32_t Post::Exchange(const std::string& request, std::string& reply) {
         return kTransportFailed;
     }
     std::int32_t code = Send(request);
+    if (notPinned_) {
+        return kTlsFailed;  // not this attempt's to judge
+    }
     if (code == 0) {
         code = Receive(reply);
     }
@@ -228,7 +231,14 @@ void CALLBACK Post::OnSendingRequest(HINTERNET request, DWORD_PTR context, DWORD
 
 void Post::JudgeCertificate(HINTERNET request) {
     judged_ = true;
-    verdict_ = JudgeShownCertificate(request, line_.origin, attempt_.validate);
+    const std::string fingerprint = ShownFingerprint(request);
+    if (attempt_.pinnedOnly) {
+        notPinned_ = !vyxserve::IsPinned(line_.origin, fingerprint);
+        verdict_ = notPinned_ ? vyxserve::CertificateVerdict::kFailed
+                              : vyxserve::CertificateVerdict::kTaken;
+    } else {
+        verdict_ = vyxserve::JudgeCertificate(line_.origin, fingerprint, attempt_.validate);
+    }
     if (verdict_ != vyxserve::CertificateVerdict::kTaken && relay_) {
         relay_->Cut();
     }

@@ -97,10 +97,14 @@ class Line {
 };
 
 // How one request goes: whether WinHTTP validates the certificate, whether the module judges it
-// by its rule (trust_rule.h), and the credential it carries.
+// by its rule (trust_rule.h), and the credential it carries. An attempt that takes only the
+// pinned certificate judges nothing else: another one gets no verdict and nothing is noted of
+// it; the request is cut before it leaves where it carries the credential, and its reply is
+// left unread, for the next attempt to judge that certificate.
 struct Attempt {
     bool validate = true;
     bool judge = false;
+    bool pinnedOnly = false;
     const vyxserve::StoredCredential* credential = nullptr;
 };
 
@@ -124,6 +128,8 @@ class Post {
 
     // The request failed because the certificate did not validate.
     bool certificateFailed() const { return certificateFailed_; }
+    // An attempt that takes only the pinned certificate was shown another one.
+    bool notPinned() const { return notPinned_; }
     // The printer answered 401 and offers Basic among its schemes.
     bool offersBasic() const { return offersBasic_; }
 
@@ -146,6 +152,7 @@ class Post {
     vyxserve::CertificateVerdict verdict_ = vyxserve::CertificateVerdict::kFailed;
     bool judged_ = false;
     bool certificateFailed_ = false;
+    bool notPinned_ = false;
     bool offersBasic_ = false;
     // Declared so that the request closes before its connection and that before its session.
     InternetHandle session_;

@@ -10,9 +10,10 @@
 // the worker would end it sooner, but a handle value closed while another thread may still use
 // it can be handed to a new handle meanwhile; the abandoned worker ends by WinHTTP's own bounds.
 //
-// Over ipps:// with cert=auto, WinHTTP first validates the printer's certificate; once one has
-// not validated, the line's requests take any certificate and the module judges the one shown
-// by its rule (trust_rule.h) at WINHTTP_CALLBACK_STATUS_SENDING_REQUEST, the first moment
+// Over ipps:// with cert=auto, a printer with a pin is first asked taking the pinned certificate
+// alone; otherwise, and when it shows another, WinHTTP validates the printer's certificate; once
+// one has not validated, the line's requests take any certificate and the module judges the one
+// shown by its rule (trust_rule.h) at WINHTTP_CALLBACK_STATUS_SENDING_REQUEST, the first moment
 // WinHTTP shows it. A 401 is answered once with the stored credential (Basic, our own header,
 // so that the credential goes exactly where the module puts it); from then on the line's
 // requests carry it from the start. A request that carries it to a certificate the module
@@ -82,7 +83,10 @@ class Conversation {
   private:
     // One request under the certificate policy. cert=auto asks WinHTTP to validate until the
     // printer's certificate is known not to; from then on (for the line's life) the module
-    // judges it by its rule.
+    // judges it by its rule. A printer with a pin is first asked taking the pinned certificate
+    // alone, without WinHTTP's check, which a self-signed one would fail a whole handshake
+    // later; any other certificate goes on to WinHTTP's check, so the rule meets it as it
+    // would have without that first attempt.
     std::int32_t Try(const std::string& request, std::string& reply,
                      const vyxserve::StoredCredential* credential, bool& offersBasic) {
         Attempt attempt;
@@ -90,28 +94,50 @@ class Conversation {
         const bool automatic = line_.target.secure && line_.options.cert == CertPolicy::kAuto;
         attempt.validate = line_.options.cert != CertPolicy::kAny;
         attempt.judge = automatic;
-        if (automatic && line_.certificate() == Line::kCertificateUnvalidated) {
+        Seen seen;
+        if (!automatic) {
+            return Run(attempt, request, reply, offersBasic, seen);
+        }
+        const LONG known = line_.certificate();
+        if (known == Line::kCertificateUnvalidated) {
             attempt.validate = false;
+            return Run(attempt, request, reply, offersBasic, seen);
         }
-        reply.clear();
-        Post post(line_, deadline_, attempt);
-        std::int32_t code = post.Exchange(request, reply);
-        offersBasic = post.offersBasic();
-        if (!automatic || !attempt.validate) {
-            return code;
+        if (known == Line::kCertificateUnknown && vyxserve::HasPin(line_.origin)) {
+            Attempt pinned = attempt;
+            pinned.validate = false;
+            pinned.pinnedOnly = true;
+            const std::int32_t code = Run(pinned, request, reply, offersBasic, seen);
+            if (!seen.notPinned) {
+                return code;
+            }
         }
-        if (!post.certificateFailed()) {
-            if (post.judged()) {
+        const std::int32_t code = Run(attempt, request, reply, offersBasic, seen);
+        if (!seen.certificateFailed) {
+            if (seen.judged) {
                 line_.LearnCertificate(Line::kCertificateValidates);
             }
             return code;
         }
         line_.LearnCertificate(Line::kCertificateUnvalidated);
         attempt.validate = false;
+        return Run(attempt, request, reply, offersBasic, seen);
+    }
+
+    // What an attempt learnt of the certificate (http::Post's accessors of the same names).
+    struct Seen {
+        bool judged = false;
+        bool certificateFailed = false;
+        bool notPinned = false;
+    };
+
+    std::int32_t Run(const Attempt& attempt, const std::string& request, std::string& reply,
+                     bool& offersBasic, Seen& seen) {
         reply.clear();
-        Post unvalidated(line_, deadline_, attempt);
-        code = unvalidated.Exchange(request, reply);
-        offersBasic = unvalidated.offersBasic();
+        Post post(line_, deadline_, attempt);
+        const std::int32_t code = post.Exchange(request, reply);
+        offersBasic = post.offersBasic();
+        seen = {post.judged(), post.certificateFailed(), post.notPinned()};
         return code;
     }
 

@@ -22,4 +22,12 @@ CertificateVerdict JudgeCertificate(const std::string& origin, const std::string
     return CertificateVerdict::kChanged;
 }
 
+bool HasPin(const std::string& origin) {
+    return !ReadPin(origin).empty();
+}
+
+bool IsPinned(const std::string& origin, const std::string& fingerprint) {
+    return !fingerprint.empty() && ReadPin(origin) == fingerprint;
+}
+
 }  // namespace vyxserve

@@ -20,4 +20,12 @@ enum class CertificateVerdict {
 CertificateVerdict JudgeCertificate(const std::string& origin, const std::string& fingerprint,
                                     bool validated);
 
+// Whether `origin` has a pin at all.
+bool HasPin(const std::string& origin);
+
+// Whether `fingerprint` is the one pinned for `origin`: the certificate JudgeCertificate takes
+// whether or not it validates, so a caller may ask this before the system's validation and
+// leave any other certificate to JudgeCertificate. Reads the pin and changes nothing.
+bool IsPinned(const std::string& origin, const std::string& fingerprint);
+
 }  // namespace vyxserve

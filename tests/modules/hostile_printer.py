@@ -11,11 +11,12 @@ handshake) is answered a byte at a time and never ends. The server ends by itsel
 behind.
 
 --tls-ports (one port for each run that may go on at the same time) serve the same cases over
-TLS, each with one of two certificates of --tls-folder (one.crt/one.key, two.crt/two.key; GET
-/certificate/PORT/one or /certificate/PORT/two on the HTTP port picks the one PORT shows from
-then on), and the auth-* cases ask for the user and password of
+TLS, each with one of the certificates of --tls-folder (one.crt/one.key, two.crt/two.key, and
+three.crt/three.key where there is one; GET /certificate/PORT/NAME on the HTTP port picks the
+one PORT shows from then on), and the auth-* cases ask for the user and password of
 --secrets (tests/modules/ipp/test-secrets.txt). GET /authorized/CASE/REST on the HTTP port
-answers how many requests to that path carried an Authorization header.
+answers how many requests to that path carried an Authorization header, GET /connections/PORT
+how many connections the TLS port PORT has accepted.
 
     hostile_printer.py [--http-port N] [--snmp-port N] [--stalled-port N] [--dribble-port N]
                        [--tls-ports N,N --tls-folder DIR] [--secrets FILE]
@@ -602,6 +603,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
             with state_lock:
                 count = authorized.get("/" + parts[1], 0)
             self.reply(200, str(count).encode(), "text/plain")
+        elif parts[0] == "connections" and len(parts) == 2 and parts[1] in tls_current:
+            with state_lock:
+                count = tls_connections.get(parts[1], 0)
+            self.reply(200, str(count).encode(), "text/plain")
         else:
             self.reply(404, b"", "text/plain")
 
@@ -629,6 +634,7 @@ class HttpServer(socketserver.ThreadingMixIn, http.server.HTTPServer):
 
 tls_contexts = {}
 tls_current = {}  # port (text) -> the certificate it shows
+tls_connections = {}  # port (text) -> connections accepted
 
 
 class TlsServer(HttpServer):
@@ -637,7 +643,10 @@ class TlsServer(HttpServer):
 
     def get_request(self):
         connection, address = self.socket.accept()
-        context = tls_contexts[tls_current[str(self.server_address[1])]]
+        port = str(self.server_address[1])
+        with state_lock:
+            tls_connections[port] = tls_connections.get(port, 0) + 1
+        context = tls_contexts[tls_current[port]]
         return context.wrap_socket(connection, server_side=True,
                                    do_handshake_on_connect=False), address
 
@@ -680,7 +689,9 @@ def main():
                 if key and not key.startswith("#"):
                     secrets[key] = value
     if options.tls_ports:
-        for name in ("one", "two"):
+        for name in ("one", "two", "three"):
+            if not os.path.exists(os.path.join(options.tls_folder, name + ".crt")):
+                continue  # three is optional
             context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
             context.load_cert_chain(os.path.join(options.tls_folder, name + ".crt"),
                                     os.path.join(options.tls_folder, name + ".key"))

@@ -2,6 +2,7 @@
 // serving the project's printer files and against the hostile printer: what a driver sees
 // of each printer, changes at the printer, independent handles, and each failure's code.
 #include <windows.h>
+#include <wincrypt.h>
 #include <winhttp.h>
 
 #include <gtest/gtest.h>
@@ -737,15 +738,14 @@ TEST(IppTrust, PinnedOnFirstUseRefusedWhenChangedAcceptedAgainAfterForget) {
     EXPECT_TRUE(again.at("trust").at("offered").is_null());
 }
 
-// How many requests to the hostile printer's PATH carried an Authorization header.
-int Authorized(const Peers& peers, const std::string& path) {
+// A count the hostile printer's HTTP side answers at PATH.
+int HostileCount(const Peers& peers, const std::string& path) {
     HINTERNET session = WinHttpOpen(L"ipp-tests", WINHTTP_ACCESS_TYPE_NO_PROXY,
                                     WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0);
     HINTERNET connection = WinHttpConnect(
         session, L"127.0.0.1", static_cast<INTERNET_PORT>(std::stoi(peers.Port("bad"))), 0);
-    HINTERNET request =
-        WinHttpOpenRequest(connection, L"GET", Wide("/authorized" + path).c_str(), nullptr,
-                           WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, 0);
+    HINTERNET request = WinHttpOpenRequest(connection, L"GET", Wide(path).c_str(), nullptr,
+                                           WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, 0);
     char text[16] = {};
     DWORD read = 0;
     if (WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, nullptr, 0, 0, 0) &&
@@ -756,6 +756,11 @@ int Authorized(const Peers& peers, const std::string& path) {
         WinHttpCloseHandle(h);
     }
     return read ? std::atoi(text) : -1;
+}
+
+// How many requests to the hostile printer's PATH carried an Authorization header.
+int Authorized(const Peers& peers, const std::string& path) {
+    return HostileCount(peers, "/authorized" + path);
 }
 
 // A selection that needs a password, at the hostile printer's auth-* cases: taken over TLS with
@@ -838,6 +843,151 @@ TEST(IppAuthentication, NoCredentialReachesAChangedCertificate) {
     EXPECT_EQ(Authorized(peers, path), 1);
     EXPECT_EQ(ClrBiDi_SelectOption(h.get(), L"print-color-mode", L"color"), BIDI_OK);
     EXPECT_EQ(Authorized(peers, path), 2);
+}
+
+// ---- a pinned certificate asked for first ----------------------------------------------------
+
+// The certificate the hostile printer's TLS port of this code page shows: `name` from now on,
+// "one" again at the end.
+class ShownCertificate {
+  public:
+    ShownCertificate(const Peers& peers, const wchar_t* name) : peers_(peers) { Show(name); }
+    ~ShownCertificate() { Show(L"one"); }
+    void Show(const wchar_t* name) const {
+        ASSERT_EQ(
+            HttpGet(peers_.Port("bad"), L"/certificate/" + Wide(peers_.Port("tls")) + L"/" + name),
+            200u);
+    }
+
+  private:
+    const Peers& peers_;
+};
+
+// The hostile printer's TLS port and a path of this run's own.
+std::wstring HostileTlsUri(const Peers& peers, const std::string& path,
+                           const char* host = "127.0.0.1") {
+    return peers.Uri(
+        "tls", path + "-" + std::to_string(GetACP()) + "-" + std::to_string(GetCurrentProcessId()),
+        "ipps", host);
+}
+
+LONG ConnectOnce(const std::wstring& uri) {
+    Handle h;
+    return VyxBiDi_Connect(h.get(), uri.c_str(), nullptr);
+}
+
+// A pinned printer costs one TLS connection: its certificate is taken without WinHTTP's check
+// failing it first. A changed one is still refused and noted as offered, the pin kept.
+TEST(IppTrust, APinnedCertificateCostsOneConnectionAndAChangedOneIsStillRefused) {
+    const Peers peers;
+    REQUIRE_PEERS(peers);
+    const std::wstring uri = HostileTlsUri(peers, "/settable/pinned");
+    const PinCleanup pin(uri);
+    const ShownCertificate shown(peers, L"one");
+    ASSERT_EQ(ConnectOnce(uri), BIDI_OK);  // trusted on first use
+    const std::string pinned = vyxserve::ReadPin(pin.origin);
+    ASSERT_EQ(pinned.size(), 64u);
+
+    const std::string connections = "/connections/" + peers.Port("tls");
+    const int before = HostileCount(peers, connections);
+    EXPECT_EQ(ConnectOnce(uri), BIDI_OK);
+    EXPECT_EQ(HostileCount(peers, connections) - before, 1);
+
+    shown.Show(L"two");
+    EXPECT_EQ(ConnectOnce(uri), 0x210F);
+    EXPECT_EQ(vyxserve::ReadPin(pin.origin), pinned);
+    const std::string offered = vyxserve::ReadOffered(pin.origin);
+    EXPECT_EQ(offered.size(), 64u);
+    EXPECT_NE(offered, pinned);
+}
+
+// A CA certificate among the current user's trusted roots for the object's life, written through
+// at once, so that another process's WinHTTP trusts what the CA signed.
+class TrustedRoot {
+  public:
+    explicit TrustedRoot(const std::wstring& pemFile) {
+        std::ifstream file(Utf8(pemFile));
+        std::stringstream pem;
+        pem << file.rdbuf();
+        BYTE der[4096];
+        DWORD size = sizeof der;
+        roots_ =
+            CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_CURRENT_USER, L"Root");
+        added_ = roots_ &&
+                 CryptStringToBinaryA(pem.str().c_str(), 0, CRYPT_STRING_BASE64HEADER, der, &size,
+                                      nullptr, nullptr) &&
+                 CertAddEncodedCertificateToStore(roots_, X509_ASN_ENCODING, der, size,
+                                                  CERT_STORE_ADD_REPLACE_EXISTING, &ca_) &&
+                 CertControlStore(roots_, 0, CERT_STORE_CTRL_COMMIT, nullptr);
+    }
+    ~TrustedRoot() {
+        if (ca_) {
+            CertDeleteCertificateFromStore(ca_);
+            CertControlStore(roots_, 0, CERT_STORE_CTRL_COMMIT, nullptr);
+        }
+        if (roots_) {
+            CertCloseStore(roots_, 0);
+        }
+    }
+    TrustedRoot(const TrustedRoot&) = delete;
+    TrustedRoot& operator=(const TrustedRoot&) = delete;
+    bool added() const { return added_; }
+
+  private:
+    HCERTSTORE roots_ = nullptr;
+    PCCERT_CONTEXT ca_ = nullptr;
+    bool added_ = false;
+};
+
+// A certificate that validates is taken and pinned in place of the pin, however the pinned one
+// was asked for first (the test's CA trusted for the while; the dump in bidiprobe, a process of
+// its own, whose WinHTTP reads the roots afresh).
+TEST(IppTrust, ACertificateThatValidatesReplacesThePin) {
+    const Peers peers;
+    REQUIRE_PEERS(peers);
+    // By name: WinHTTP under wine matches a certificate's names, not its addresses.
+    const std::wstring uri = HostileTlsUri(peers, "/settable/validates", "localhost");
+    const PinCleanup pin(uri);
+    const ShownCertificate shown(peers, L"one");
+    ASSERT_EQ(ConnectOnce(uri), BIDI_OK);
+    const std::string selfSigned = vyxserve::ReadPin(pin.origin);
+    ASSERT_EQ(selfSigned.size(), 64u);
+
+    const TrustedRoot ca(vyxtest::ProgramDirectory() + L"ipp-peers\\ssl-hostile\\ca.crt");
+    ASSERT_TRUE(ca.added());
+    shown.Show(L"three");
+    const simtest::ProbeRun run = simtest::RunProbe(L"--json --printer " + uri + L" dump");
+    const Json report = Json::parse(run.out, nullptr, false);
+    ASSERT_FALSE(report.is_discarded()) << run.out << run.err;
+    EXPECT_EQ(report.at("open").at(1).at("code"), 0) << run.err;
+    const std::string pinned = vyxserve::ReadPin(pin.origin);
+    EXPECT_EQ(pinned.size(), 64u);
+    EXPECT_NE(pinned, selfSigned);
+    EXPECT_EQ(vyxserve::ReadOffered(pin.origin), "");
+}
+
+// As NoCredentialReachesAChangedCertificate, on a connection that began with the certificate
+// pinned already, whose requests take the pinned certificate before WinHTTP's check: the
+// credential reaches it, and no other one.
+TEST(IppAuthentication, NoCredentialReachesAChangedCertificateOfAPrinterPinnedBefore) {
+    const Peers peers;
+    REQUIRE_PEERS(peers);
+    const TestSecrets secrets;
+    const std::wstring uri = HostileTlsUri(peers, "/auth-settable/pinned");
+    const std::string path = Utf8(uri.substr(uri.find(L"/auth-settable")));
+    const PinCleanup pin(uri);
+    const ShownCertificate shown(peers, L"one");
+    const StoredCredential credential(uri, secrets.user, secrets.password);
+    ASSERT_EQ(ConnectOnce(uri), BIDI_OK);  // pinned
+    Handle h;
+    ASSERT_EQ(VyxBiDi_Connect(h.get(), uri.c_str(), nullptr), BIDI_OK);
+    ASSERT_EQ(OpenColour(h), BIDI_OK);
+    ASSERT_EQ(ClrBiDi_SelectOption(h.get(), L"print-color-mode", L"monochrome"), BIDI_OK);
+    ASSERT_EQ(Authorized(peers, path), 1);
+
+    shown.Show(L"two");
+    EXPECT_EQ(ClrBiDi_SelectOption(h.get(), L"print-color-mode", L"color"), 0x210F);
+    EXPECT_EQ(Authorized(peers, path), 1);
 }
 
 // ippeveprinter's own Basic authentication (PAM, test-secrets.txt), through the module's

@@ -42,6 +42,22 @@ new_key_pair() {
         -keyout "$1.key" -out "$1.crt" >/dev/null 2>&1
 }
 
+# A key pair whose certificate is signed by a test CA of its own (ca.crt beside it), which a test
+# adds to the trusted roots for as long as it needs a certificate that validates.
+new_signed_key_pair() {
+    folder=$(dirname "$1")
+    openssl req -x509 -newkey rsa:2048 -nodes -days 30 -subj "/CN=VYXBIDI test CA" \
+        -addext "basicConstraints=critical,CA:TRUE" -addext "keyUsage=critical,keyCertSign" \
+        -keyout "$folder/ca.key" -out "$folder/ca.crt" >/dev/null 2>&1
+    openssl req -new -newkey rsa:2048 -nodes -subj /CN=localhost \
+        -keyout "$1.key" -out "$1.csr" >/dev/null 2>&1
+    printf 'subjectAltName=DNS:localhost,IP:127.0.0.1,IP:::1\nextendedKeyUsage=serverAuth\n' \
+        >"$1.ext"
+    openssl x509 -req -in "$1.csr" -CA "$folder/ca.crt" -CAkey "$folder/ca.key" \
+        -CAcreateserial -days 30 -extfile "$1.ext" -out "$1.crt" >/dev/null 2>&1
+    rm -f "$folder/ca.key" "$folder/ca.srl" "$1.csr" "$1.ext"
+}
+
 # The PAM service of the password printers, named after DIR so that two runs do not share it;
 # none (and no such printers) where /etc/pam.d is not writable.
 write_pam_service() {
@@ -117,11 +133,13 @@ start_peers() {
 
     # ippeveprinter looks for <hostname>.crt and .key in its key folder.
     new_key_pair "$dir/ssl/localhost"
-    # Two key pairs for the hostile printer's TLS side, and for each code page's trust printer,
-    # whose folder shows the first until a test puts the second in place.
+    # Two key pairs for the hostile printer's TLS side (and a third signed by a test CA), and for
+    # each code page's trust printer, whose folder shows the first until a test puts the second
+    # in place.
     mkdir -p "$dir/ssl-hostile"
     new_key_pair "$dir/ssl-hostile/one"
     new_key_pair "$dir/ssl-hostile/two"
+    new_signed_key_pair "$dir/ssl-hostile/three"
     for cp in 1252 932; do
         mkdir -p "$dir/ssl-trust-$cp"
         new_key_pair "$dir/ssl-trust-$cp/one"

@@ -12,6 +12,7 @@
 
 #include "credentials.h"
 #include "support/store_cleanup.h"
+#include "trust_rule.h"
 #include "trust_store.h"
 
 namespace {
@@ -389,6 +390,23 @@ TEST(TrustStore, AFingerprintThatIsNoneIsRefused) {
     }
     EXPECT_EQ(vyxserve::WritePin("", kFingerprint), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
     EXPECT_EQ(vyxserve::ReadPin(cleanup.printer), "");
+}
+
+// Asking whether a certificate is the pinned one answers as the rule would take it, and neither
+// pins on first use nor notes another as offered.
+TEST(TrustRule, AskingWhetherACertificateIsPinnedChangesNothing) {
+    const PinCleanup cleanup{Origin("ispinned")};
+    EXPECT_FALSE(vyxserve::HasPin(cleanup.printer));
+    EXPECT_FALSE(vyxserve::IsPinned(cleanup.printer, kFingerprint));
+    EXPECT_EQ(vyxserve::ReadPin(cleanup.printer), "");
+    ASSERT_EQ(vyxserve::WritePin(cleanup.printer, kFingerprint), 0u);
+    EXPECT_TRUE(vyxserve::HasPin(cleanup.printer));
+    EXPECT_TRUE(vyxserve::IsPinned(cleanup.printer, kFingerprint));
+    EXPECT_FALSE(vyxserve::IsPinned(cleanup.printer, kOther));
+    EXPECT_FALSE(vyxserve::IsPinned(cleanup.printer, ""));
+    EXPECT_EQ(vyxserve::ReadOffered(cleanup.printer), "");
+    EXPECT_EQ(vyxserve::JudgeCertificate(cleanup.printer, kFingerprint, false),
+              vyxserve::CertificateVerdict::kTaken);
 }
 
 }  // namespace
