@@ -23,14 +23,16 @@ zips=$(ls "$scratch/out")
 zip="$scratch/out/vyxbidi-$version.zip"
 
 expected=$(
-    printf '%s\n' LICENSE README.md THIRD-PARTY-NOTICES.txt include/vyxbidi.h include/vyxquery.h
-    for arch in x86 x64 arm64; do
-        for file in VYXBIDI.dll VYXBIDI.lib libVYXBIDI.dll.a VYXBIDI.def bidiprobe.exe \
-                    querymodules/sim/VYXBIDI.SNM querymodules/ipp/VYXBIDI.SNM \
-                    querymodules/snmp/VYXBIDI.SNM; do
-            echo "$arch/$file"
+    {
+        printf '%s\n' LICENSE README.md THIRD-PARTY-NOTICES.txt include/vyxbidi.h include/vyxquery.h
+        for arch in x86 x64 arm64; do
+            for file in VYXBIDI.dll VYXBIDI.lib libVYXBIDI.dll.a VYXBIDI.def bidiprobe.exe \
+                        querymodules/sim/VYXBIDI.SNM querymodules/ipp/VYXBIDI.SNM \
+                        querymodules/snmp/VYXBIDI.SNM; do
+                echo "$arch/$file"
+            done
         done
-    done | LC_ALL=C sort
+    } | LC_ALL=C sort
 )
 listed=$(cmake -E tar tf "$zip" | grep -v '/$' | LC_ALL=C sort)
 if [ "$listed" != "$expected" ]; then
