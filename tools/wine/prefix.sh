@@ -36,7 +36,9 @@ in_build_tree() {
 }
 ready() {
     if in_build_tree; then
-        [ -e "$prefix/$mark" ]
+        # One whose x86 half this script laid before it laid zlib too is made again, once.
+        [ -e "$prefix/$mark" ] &&
+            { [ -f "$prefix/drive_c/windows/syswow64/zlib1.dll" ] || ! grep -q "^wine's x86 files" "$prefix/$mark"; }
     else
         [ -e "$prefix/system.reg" ]
     fi
@@ -82,7 +84,9 @@ syswow64="$scratch/drive_c/windows/syswow64"
 find "$syswow64" -type f 2>/dev/null | wc -l >"$scratch/.vyx-wineboot-syswow64"
 
 half=wineboot
+required="ntdll kernel32 kernelbase msvcrt"
 if [ "$("$here/../host/x86-mode.sh")" = emulated ]; then
+    required="$required user32 zlib1 crypt32 winhttp"
     dlls=/usr/lib/i386-linux-gnu/wine/i386-windows
     if [ ! -f "$dlls/kernel32.dll" ]; then
         "$here/../emu/build-machine.sh" "$VYX_EMU_DIR" >&2 ||
@@ -94,11 +98,20 @@ if [ "$("$here/../host/x86-mode.sh")" = emulated ]; then
     find "$dlls" -maxdepth 1 -type f \( -name '*.dll' -o -name '*.exe' -o -name '*.drv' \
         -o -name '*.sys' -o -name '*.cpl' -o -name '*.ocx' -o -name '*.acm' -o -name '*.tlb' \) \
         -exec cp -p {} "$syswow64/" \;
+    # Debian's wine takes zlib from the mingw-w64 build, which libwine's installation marks as a
+    # wine builtin; an unpacked x86 layer has no such step. user32 imports it, and through user32
+    # CRYPT32 and WinHTTP, so the network modules need it. Marked the same way here.
+    if [ ! -f "$syswow64/zlib1.dll" ]; then
+        zlib=/usr/i686-w64-mingw32/lib/zlib1.dll
+        [ -f "$zlib" ] || fail "the x86 half needs $zlib (Debian's libz-mingw-w64)"
+        { head -c 64 "$zlib"; printf 'Wine builtin DLL'; head -c 16 /dev/zero; tail -c +97 "$zlib"; } \
+            >"$syswow64/zlib1.dll"
+    fi
     half="wine's x86 files from $dlls"
 fi
 grep -q '^#arch=win64' "$scratch/system.reg" 2>/dev/null ||
     fail "wineboot made $scratch, but not as a 64-bit prefix"
-for dll in ntdll kernel32 kernelbase msvcrt; do
+for dll in $required; do
     [ -f "$syswow64/$dll.dll" ] ||
         fail "the prefix has no x86 half: $syswow64 holds no $dll.dll after $half"
 done
