@@ -146,7 +146,8 @@ clean:
 # The benchmark under wine: every figure in code page 1252, then the template figures in 932,
 # then a whole property sheet through the IPP and SNMP modules against local printers, on
 # loopback and then through bench/net/relay.py at 0, 20 and 50 ms round trips and 0 and 2 % loss
-# (that table: 6-7 minutes on a 2-core machine shared with other builds).
+# (that table: between 2 and 3 minutes on a quiet 2-core machine, 6-7 on one shared with other
+# builds).
 # BENCH_ARGS passes options on, e.g. BENCH_ARGS="--rounds 31"; NET_BENCH_ARGS="--rounds 31
 # --sheets 100" (loopback rounds; sheets a cell of the table, 50 by default).
 # `make bench ARCH=x64` gives the figures of the x64 build.
