@@ -15,7 +15,10 @@ case "$mode" in
     emulated)
         [ "$after_wineboot" = 0 ] ||
             fail "wineboot alone put $after_wineboot files in syswow64 on a host said to run no 32-bit code"
-        case "$half" in "wine's x86 files from "*) ;; *) fail "the x86 half came from: $half" ;; esac
+        case "$half" in
+            "wine's x86 files from "*", and wine.inf's x86 section run in the emulated machine") ;;
+            *) fail "the x86 half came from: $half" ;;
+        esac
         # What the network modules load, zlib through user32 (laid apart from the rest).
         for dll in user32 zlib1 crypt32 winhttp; do
             [ -f "$prefix/drive_c/windows/syswow64/$dll.dll" ] || fail "syswow64 holds no $dll.dll"

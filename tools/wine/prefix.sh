@@ -4,11 +4,13 @@
 # user interface runs on 64-bit Windows. A prefix that exists already is used as it is.
 #   prefix.sh PREFIX
 #
-# The x86 half of a win64 prefix (drive_c/windows/syswow64) is wine's x86 DLLs. Where the host
-# runs 32-bit code, wineboot puts them there by starting 32-bit processes. Where it runs none,
-# wineboot cannot, and leaves syswow64 empty; this script then lays the same files there itself,
-# from the host's wine32 when it is installed, else from the emulated machine's x86 layer
-# (tools/emu/build-machine.sh), without running any 32-bit code.
+# The x86 half of a win64 prefix is wine's x86 DLLs in drive_c/windows/syswow64 and what
+# wine.inf's x86 section registers and lays beside them. Where the host runs 32-bit code,
+# wineboot does both by starting 32-bit processes. Where it runs none, wineboot cannot, and leaves
+# syswow64 empty; this script then lays the same files there itself, from the host's wine32 when
+# it is installed, else from the emulated machine's x86 layer (tools/emu/build-machine.sh),
+# without running any 32-bit code, and runs the x86 section in the emulated machine, taking back
+# what it changed (tools/wine/x86-install.sh).
 #
 # A prefix is made whole in a scratch folder beside its place and renamed into place, so no
 # program ever sees half of one and none is ever deleted under a running program. One that
@@ -36,9 +38,10 @@ in_build_tree() {
 }
 ready() {
     if in_build_tree; then
-        # One whose x86 half this script laid before it laid zlib too is made again, once.
+        # One whose x86 half this script laid before it also ran the x86 section is made again,
+        # once.
         [ -e "$prefix/$mark" ] &&
-            { [ -f "$prefix/drive_c/windows/syswow64/zlib1.dll" ] || ! grep -q "^wine's x86 files" "$prefix/$mark"; }
+            { grep -q "x86 section" "$prefix/$mark" || ! grep -q "^wine's x86 files" "$prefix/$mark"; }
     else
         [ -e "$prefix/system.reg" ]
     fi
@@ -58,9 +61,10 @@ ready && exit 0
 [ -e "$failed" ] && refuse
 
 scratch=$(mktemp -d "$prefix.new.XXXXXX")
+changes="$prefix.x86-install.tar"
 cleanup() {
     WINEPREFIX="$scratch" "$WINESERVER" -k 2>/dev/null || true
-    rm -rf "$scratch"
+    rm -rf "$scratch" "$changes"
 }
 trap cleanup EXIT
 fail() {
@@ -107,7 +111,12 @@ if [ "$("$here/../host/x86-mode.sh")" = emulated ]; then
         { head -c 64 "$zlib"; printf 'Wine builtin DLL'; head -c 16 /dev/zero; tail -c +97 "$zlib"; } \
             >"$syswow64/zlib1.dll"
     fi
-    half="wine's x86 files from $dlls"
+    x86_log="$prefix.x86-install.log"
+    "$here/../emu/vm-run.sh" -- "$here/x86-install.sh" "$scratch" >"$changes" 2>"$x86_log" &&
+        tar -x -f "$changes" -C "$scratch" ||
+        fail "wine.inf's x86 section did not run in the emulated machine (its output: $x86_log)"
+    rm -f "$changes" "$x86_log"
+    half="wine's x86 files from $dlls, and wine.inf's x86 section run in the emulated machine"
 fi
 grep -q '^#arch=win64' "$scratch/system.reg" 2>/dev/null ||
     fail "wineboot made $scratch, but not as a 64-bit prefix"
@@ -115,6 +124,10 @@ for dll in $required; do
     [ -f "$syswow64/$dll.dll" ] ||
         fail "the prefix has no x86 half: $syswow64 holds no $dll.dll after $half"
 done
+# The x86 section's registration, of which an x86 program's certificate stores need the
+# cryptographic providers.
+grep -q '^\[Software\\\\Wow6432Node\\\\Microsoft\\\\Cryptography\\\\Defaults\\\\Provider\\\\' "$scratch/system.reg" ||
+    fail "the prefix has no x86 half: no x86 cryptographic provider is registered after $half"
 echo "$half" >"$scratch/$mark.tmp"
 
 if in_build_tree; then
