@@ -10,7 +10,8 @@
 # syswow64 empty; this script then lays the same files there itself, from the host's wine32 when
 # it is installed, else from the emulated machine's x86 layer (tools/emu/build-machine.sh),
 # without running any 32-bit code, and runs the x86 section in the emulated machine, taking back
-# what it changed (tools/wine/x86-install.sh).
+# what it changed (tools/wine/x86-install.sh). That is done once per emulated machine and user,
+# in a template prefix beside the machine, which every later prefix is a copy of.
 #
 # A prefix is made whole in a scratch folder beside its place and renamed into place, so no
 # program ever sees half of one and none is ever deleted under a running program. One that
@@ -61,10 +62,12 @@ ready && exit 0
 [ -e "$failed" ] && refuse
 
 scratch=$(mktemp -d "$prefix.new.XXXXXX")
-changes="$prefix.x86-install.tar"
+template_new=""
 cleanup() {
-    WINEPREFIX="$scratch" "$WINESERVER" -k 2>/dev/null || true
-    rm -rf "$scratch" "$changes"
+    for folder in "$scratch" $template_new; do
+        WINEPREFIX="$folder" "$WINESERVER" -k 2>/dev/null || true
+        rm -rf "$folder" "$folder.x86-install.tar"
+    done
 }
 trap cleanup EXIT
 fail() {
@@ -73,30 +76,36 @@ fail() {
     exit 1
 }
 
-export WINEPREFIX="$scratch"
 export WINEARCH=win64
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINELOADER="$WINE64"
 unset WINEDLLPATH
-log="$prefix.wineboot.log"
-if ! "$WINE64" wineboot -i </dev/null >"$log" 2>&1 || ! "$WINESERVER" -w; then
-    fail "wineboot could not make a prefix in $scratch (its output: $log)"
-fi
-syswow64="$scratch/drive_c/windows/syswow64"
-# How many files wineboot alone left in syswow64: none where the host runs no 32-bit code.
-find "$syswow64" -type f 2>/dev/null | wc -l >"$scratch/.vyx-wineboot-syswow64"
-
-half=wineboot
+emulated=$([ "$("$here/../host/x86-mode.sh")" = emulated ] && echo 1 || true)
 required="ntdll kernel32 kernelbase msvcrt"
-if [ "$("$here/../host/x86-mode.sh")" = emulated ]; then
-    required="$required user32 zlib1 crypt32 winhttp"
+[ -z "$emulated" ] || required="$required user32 zlib1 crypt32 winhttp"
+log="$prefix.wineboot.log"
+
+# boot_prefix FOLDER: a 64-bit prefix made there by wineboot, its server gone.
+boot_prefix() {
+    if ! WINEPREFIX="$1" "$WINE64" wineboot -i </dev/null >"$log" 2>&1 ||
+       ! WINEPREFIX="$1" "$WINESERVER" -w; then
+        fail "wineboot could not make a prefix in $1 (its output: $log)"
+    fi
+    # How many files wineboot alone left in syswow64: none where the host runs no 32-bit code.
+    find "$1/drive_c/windows/syswow64" -type f 2>/dev/null | wc -l >"$1/.vyx-wineboot-syswow64"
+}
+
+# lay_x86_half FOLDER: the x86 half of a prefix wineboot made there, on a host that runs no
+# 32-bit code; says where it came from.
+lay_x86_half() {
     dlls=/usr/lib/i386-linux-gnu/wine/i386-windows
     if [ ! -f "$dlls/kernel32.dll" ]; then
         "$here/../emu/build-machine.sh" "$VYX_EMU_DIR" >&2 ||
             fail "the x86 half needs wine's x86 DLLs, and the emulated machine that has them could not be built (above)"
         dlls="$VYX_EMU_DIR/x86-layer/usr/lib/i386-linux-gnu/wine/i386-windows"
     fi
+    syswow64="$1/drive_c/windows/syswow64"
     mkdir -p "$syswow64"
     # wine's builtin PE files, the same ones a wineboot that can run 32-bit code copies there.
     find "$dlls" -maxdepth 1 -type f \( -name '*.dll' -o -name '*.exe' -o -name '*.drv' \
@@ -111,13 +120,42 @@ if [ "$("$here/../host/x86-mode.sh")" = emulated ]; then
         { head -c 64 "$zlib"; printf 'Wine builtin DLL'; head -c 16 /dev/zero; tail -c +97 "$zlib"; } \
             >"$syswow64/zlib1.dll"
     fi
-    x86_log="$prefix.x86-install.log"
-    "$here/../emu/vm-run.sh" -- "$here/x86-install.sh" "$scratch" >"$changes" 2>"$x86_log" &&
-        tar -x -f "$changes" -C "$scratch" ||
+    changes="$1.x86-install.tar" x86_log="$prefix.x86-install.log"
+    "$here/../emu/vm-run.sh" -- "$here/x86-install.sh" "$1" </dev/null >"$changes" 2>"$x86_log" &&
+        tar -x -f "$changes" -C "$1" ||
         fail "wine.inf's x86 section did not run in the emulated machine (its output: $x86_log)"
     rm -f "$changes" "$x86_log"
-    half="wine's x86 files from $dlls, and wine.inf's x86 section run in the emulated machine"
+    echo "wine's x86 files from $dlls, and wine.inf's x86 section run in the emulated machine"
+}
+
+if [ -z "$emulated" ]; then
+    boot_prefix "$scratch"
+    half=wineboot
+else
+    # Laying the x86 half boots the emulated machine, a minute or two; so it is done once per
+    # machine and user, in a template beside the machine, and every prefix made after it is a
+    # copy. The template is made again when this script, the x86 section's or wine changes.
+    template="$VYX_EMU_DIR/prefix-template.$(id -u)"
+    stamp=$({ cat "$0" "$here/x86-install.sh"; "$WINE64" --version; } | sha256sum | cut -c1-16)
+    mkdir -p "$VYX_EMU_DIR"
+    exec 8>"$template.lock"
+    flock 8
+    if [ "$(cat "$template/.vyx-template" 2>/dev/null)" != "$stamp" ]; then
+        template_new=$(mktemp -d "$template.new.XXXXXX")
+        boot_prefix "$template_new"
+        lay_x86_half "$template_new" >"$template_new/.vyx-x86-half"
+        echo "$stamp" >"$template_new/.vyx-template"
+        rm -rf "$template"
+        mv "$template_new" "$template"
+        template_new=""
+    fi
+    cp -a "$template/." "$scratch/"
+    flock -u 8
+    rm "$scratch/.vyx-template"
+    half="$(cat "$scratch/.vyx-x86-half") (by way of $template)"
+    rm "$scratch/.vyx-x86-half"
 fi
+syswow64="$scratch/drive_c/windows/syswow64"
 grep -q '^#arch=win64' "$scratch/system.reg" 2>/dev/null ||
     fail "wineboot made $scratch, but not as a 64-bit prefix"
 for dll in $required; do
