@@ -162,9 +162,10 @@ for dll in $required; do
     [ -f "$syswow64/$dll.dll" ] ||
         fail "the prefix has no x86 half: $syswow64 holds no $dll.dll after $half"
 done
-# The x86 section's registration, of which an x86 program's certificate stores need the
-# cryptographic providers.
-grep -q '^\[Software\\\\Wow6432Node\\\\Microsoft\\\\Cryptography\\\\Defaults\\\\Provider\\\\' "$scratch/system.reg" ||
+# The x86 section's registration where this script ran it, of which an x86 program's
+# certificate stores need the cryptographic providers.
+[ -z "$emulated" ] ||
+    grep -q '^\[Software\\\\Wow6432Node\\\\Microsoft\\\\Cryptography\\\\Defaults\\\\Provider\\\\' "$scratch/system.reg" ||
     fail "the prefix has no x86 half: no x86 cryptographic provider is registered after $half"
 echo "$half" >"$scratch/$mark.tmp"
 
