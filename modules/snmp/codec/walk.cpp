@@ -85,7 +85,10 @@ Walker::Step Walker::Ask(Run& run, std::uint32_t& requests, const WalkLimits& li
 
 Walker::Step Walker::Take(Run& run, Client::Ended& ended, std::vector<Rows>& rows,
                           std::uint32_t& requests, const WalkLimits& limits, WalkOutcome& outcome) {
-    if (ended.status == ExchangeStatus::kNoAnswer && !version_ && run.used == Version::kV2c) {
+    // A walk sent side by side with others may time out after another has already found
+    // version 1 spoken: it goes again in version 1 too.
+    if (ended.status == ExchangeStatus::kNoAnswer && run.used == Version::kV2c &&
+        (!version_ || *version_ == Version::kV1)) {
         run.used = Version::kV1;
         run.ticket = Send(run);
         return Step::kAsked;

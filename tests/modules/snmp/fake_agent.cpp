@@ -282,7 +282,9 @@ void FakeAgent::Reply(Bytes bytes) {
 }
 
 bool FakeAgent::Send(const Bytes& datagram) {
-    ++datagrams;
+    if (datagrams++ == 0) {
+        clock += firstSendMs;
+    }
     answering_ = AnswerAt(answerAt_);
     Message request;
     const DecodeStatus decoded =

@@ -44,6 +44,7 @@ class FakeAgent : public vyxsnmp::Datagrams {
     std::size_t maxVarBinds = 0;     // like pysnmp: repetitions cut to this / columns (0: none)
     std::size_t tooBigAbove = 0;     // answers tooBig to requests with more bindings (0: never)
     std::size_t answerAfterDrops = 0;  // ignores this many datagrams before answering
+    std::uint32_t firstSendMs = 0;     // the first datagram takes so long to go (a route found)
 
     // Timing: an answer comes back `roundTripMs` after its request went out, plus the
     // `serviceMs` the agent works on it (0 and 0: at once, each answer a millisecond after the

@@ -123,6 +123,26 @@ TEST(SnmpWalk, AutomaticVersionFallsBackToVersionOneAndKeepsIt) {
     EXPECT_EQ(both.agent.requests.size(), 1u);
 }
 
+// Walks side by side whose first requests left at different moments: the later one's version
+// 2c attempt times out after the earlier one has been answered in version 1.
+TEST(SnmpWalk, AWalkThatTimesOutAfterAnotherFellBackFallsBackToo) {
+    FakeAgent agent;
+    FillTable(agent);
+    agent.speaksV2c = false;
+    agent.firstSendMs = 10;
+    ClientSettings settings;
+    settings.timeoutMs = 500;
+    settings.retries = 0;
+    Client client(agent, settings, 77);
+    Walker walker(client, VersionChoice::kAuto);
+    std::vector<Rows> rows;
+    const WalkOutcome outcome =
+        walker.WalkSideBySide({{kTypes, kLevels}, {kNames}}, rows, WalkLimits());
+    ASSERT_EQ(outcome.status, WalkStatus::kOk);
+    ExpectTable(rows);
+    EXPECT_EQ(walker.version(), Version::kV1);
+}
+
 TEST(SnmpWalk, ALateAnswerToAnEarlierAttemptIsTaken) {
     WalkRun run;
     run.agent.answerAfterDrops = 1;
