@@ -15,6 +15,11 @@ set -eu
 [ $# -ge 1 ] || { echo "usage: without-32bit.sh COMMAND [ARGS...]" >&2; exit 2; }
 if [ "${VYX_WITHOUT_32BIT_INSIDE:-}" != 1 ]; then
     if [ "$(id -u)" = 0 ]; then sudo=""; else sudo="sudo --preserve-env"; fi
+    # What the command's set-up would install for such a host (the emulator) is installed here,
+    # outside, with the host's own view: a package installed in there runs ldconfig, which sees
+    # the hidden folders empty and would drop the 32-bit loader's link and its libraries from
+    # the host's linker cache.
+    VYX_X86_MODE=emulated $sudo "$(dirname "$0")/../setup/install-deps.sh"
     export VYX_WITHOUT_32BIT_INSIDE=1
     exec $sudo unshare --mount --propagation private -- "$0" "$@"
 fi
@@ -29,6 +34,13 @@ hide() {
         fi
     done
 }
+# ldconfig in here would rewrite the host's linker cache and links from the hidden view (see
+# above); should the command install anything regardless, it does nothing.
+printf '#!/bin/sh\nexit 0\n' >"$scratch/ldconfig"
+chmod +x "$scratch/ldconfig"
+for ldconfig in /usr/sbin/ldconfig /sbin/ldconfig; do
+    [ -e "$ldconfig" ] && mount --bind "$scratch/ldconfig" "$ldconfig"
+done
 hide /usr/lib/i386-linux-gnu /lib/i386-linux-gnu /usr/lib32 /lib32 /lib/ld-linux.so.2 \
      /usr/lib/ld-linux.so.2
 for dlls in /usr/lib/*/wine/i386-windows /usr/lib/*/wine/i386-unix /usr/lib/wine/i386-windows \
