@@ -2,7 +2,10 @@
 # The test runs of `make test` and `make test-x86-emulated`, over build folders already built.
 #   run-tests.sh all <x86 build> <x64 build> [<arm64 build>]
 #                                               every test of the x86 and x64 folders, x86
-#                                               first; then the ARM64 folder's (below)
+#                                               first; then the ARM64 folder's (below). With
+#                                               VYX_ARM64_BUILD set, that command (which builds
+#                                               the ARM64 folder) runs beside the x86 tests, at
+#                                               low priority, and the x64 tests wait for it
 #   run-tests.sh x86-emulated <x86 build>       the x86 entries that `all` leaves out where the
 #                                               host runs no 32-bit code, in the emulated machine
 # Where the host runs 32-bit code (tools/host/x86-mode.sh), `all` runs every x86 entry natively.
@@ -25,7 +28,8 @@ note() { summary="$summary$1
 "; }
 now() { date +%s; }
 logs=$(mktemp -d)
-trap 'rm -rf "$logs"' EXIT
+build_pid=""
+trap '[ -z "$build_pid" ] || kill "$build_pid" 2>/dev/null; rm -rf "$logs"' EXIT
 
 # ctest_in <folder> <log> [ctest options]: one ctest run of a folder, here, its output also
 # kept in the log.
@@ -117,6 +121,32 @@ entries() {
     echo "$2"
 }
 
+# build_beside <folder>: starts $VYX_ARM64_BUILD in the background, niced so that the tests'
+# own work comes first, its output in <folder>/test-build.log.
+build_beside() {
+    mkdir -p "$1"
+    build_log="$(cd "$1" && pwd)/test-build.log"
+    build_start=$(now)
+    echo "==== the ARM64 folder ($1) builds beside the x86 tests; its output goes to $build_log"
+    (nice -n 10 sh -c "$VYX_ARM64_BUILD" >"$build_log" 2>&1 && : >"$logs/arm64-built") </dev/null &
+    build_pid=$!
+}
+
+# built_beside: waits for that build; fails, showing its output, when it failed.
+built_beside() {
+    wait "$build_pid" || true
+    build_pid=""
+    if [ -e "$logs/arm64-built" ]; then
+        echo "==== the ARM64 folder is built ($(($(now) - build_start)) s after it started)"
+        return 0
+    fi
+    cat "$build_log"
+    echo "run-tests: the ARM64 folder's build failed; its output is above and in $build_log" >&2
+    note "arm64: not built: its build failed (its output: $build_log)"
+    status=1
+    return 1
+}
+
 # ---- ARM64 ----------------------------------------------------------------------------------
 # The ARM64 folder: its entries that run no ARM64 program (the binaries' machine, exports,
 # imports and import library names, the headers for the MSVC ABI and the layouts compiled into
@@ -145,7 +175,10 @@ case "${1:-}" in
     all)
         [ $# -eq 3 ] || [ $# -eq 4 ] ||
             { echo "usage: run-tests.sh all <x86 build> <x64 build> [<arm64 build>]" >&2; exit 2; }
+        arm64_built=true
+        [ $# -eq 3 ] || [ -z "${VYX_ARM64_BUILD:-}" ] || build_beside "$4"
         x86_suite "$2"
+        [ -z "$build_pid" ] || built_beside || arm64_built=false
         start=$(now)
         echo "==== x64 tests ($3): through wine's 64-bit loader"
         x64=$(cd "$3" && pwd)
@@ -155,7 +188,7 @@ case "${1:-}" in
             where=$([ "$("$root/tools/host/x86-mode.sh")" = native ] && echo natively || echo "in the emulated machine")
             note "  of which the entries that also run x86 programs, $where: $(outcome "$x64" "$logs/x64" runs-x86)"
         fi
-        [ $# -eq 3 ] || arm64_suite "$4"
+        [ $# -eq 3 ] || ! $arm64_built || arm64_suite "$4"
         secrets=$("$here/no-secrets.sh" "$2" "$3" ${4:+"$4"}) || status=1
         note "$secrets"
         ;;
