@@ -23,7 +23,7 @@ override ARCH = x64
 ARCH_NOTE = this host runs x86 programs only under emulation, where timings mean nothing: the benchmark takes the x64 build
 else ifeq ($(origin ARCH),undefined)
 ARCH = x64
-ARCH_NOTE = this host runs no 32-bit code, so this comes from the x64 build (ARCH=x86 runs the x86 one under emulation, a minute or more)
+ARCH_NOTE = this host runs no 32-bit code, so this comes from the x64 build (ARCH=x86 runs the x86 one under emulation, about half a minute)
 endif
 endif
 endif
