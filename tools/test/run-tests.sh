@@ -128,15 +128,16 @@ build_beside() {
     build_log="$(cd "$1" && pwd)/test-build.log"
     build_start=$(now)
     echo "==== the ARM64 folder ($1) builds beside the x86 tests; its output goes to $build_log"
-    (nice -n 10 sh -c "$VYX_ARM64_BUILD" >"$build_log" 2>&1 && : >"$logs/arm64-built") </dev/null &
+    nice -n 10 sh -c "$VYX_ARM64_BUILD" >"$build_log" 2>&1 </dev/null &
     build_pid=$!
 }
 
 # built_beside: waits for that build; fails, showing its output, when it failed.
 built_beside() {
-    wait "$build_pid" || true
+    built=0
+    wait "$build_pid" || built=$?
     build_pid=""
-    if [ -e "$logs/arm64-built" ]; then
+    if [ "$built" = 0 ]; then
         echo "==== the ARM64 folder is built ($(($(now) - build_start)) s after it started)"
         return 0
     fi
